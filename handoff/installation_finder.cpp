@@ -1,0 +1,85 @@
+#include "handoff/installation_finder.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "support/file_utils.h"
+
+namespace orvella {
+namespace {
+
+constexpr int kFloatingHighest = 20;
+constexpr int kFloatingLowest = 5;
+
+enum class Build { normal, floating };
+
+std::string bundle_directory(Build build, int version) {
+    char buffer[1024];
+    std::snprintf(buffer, sizeof buffer,
+                  build == Build::normal ? "/Applications/Orvella%d.app/Contents/MacOS/"
+                                         : "/Applications/Orvella%d_floating.app/Contents/MacOS/",
+                  version);
+    return buffer;
+}
+
+// With its trailing "/", stat succeeds only for a directory or a link to one.
+bool path_exists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+std::string InstallationFinder::orvella_executable_path(int lowest, int highest) const {
+    for (int v = highest; v >= lowest; --v) {
+        std::string directory = bundle_directory(Build::normal, v);
+        if (path_exists(directory)) return directory + "orvella";
+        directory = bundle_directory(Build::floating, v);
+        if (path_exists(directory)) return directory + "orvella_floating";
+    }
+    return {};
+}
+
+std::string InstallationFinder::orvella_install_directory(int lowest, int highest,
+                                                          int& version) const {
+    std::string result;
+    for (int v = highest; v >= lowest; --v) {
+        std::string directory = bundle_directory(Build::normal, v);
+        if (is_directory(directory)) {
+            version = v;
+            result = std::move(directory);
+            break;
+        }
+    }
+    for (int v = kFloatingHighest; v >= kFloatingLowest; --v) {
+        std::string directory = bundle_directory(Build::floating, v);
+        if (!is_directory(directory)) continue;
+        if (v > version) {
+            version = v;
+            result = std::move(directory);
+            break;
+        }
+    }
+    return result;
+}
+
+int InstallationFinder::orvella_installed_version(int lowest, int highest) const {
+    for (int v = highest; v >= lowest; --v)
+        if (is_directory(bundle_directory(Build::normal, v))) return v;
+    for (int v = highest; v >= lowest; --v)
+        if (is_directory(bundle_directory(Build::floating, v))) return v;
+    return -1;
+}
+
+std::string InstallationFinder::orvella_support_directory() const {
+    const int version = orvella_installed_version(kFloatingLowest, kFloatingHighest);
+    return "/Library/Application Support/Orvella" + std::to_string(version) + "/";
+}
+
+const InstallationFinder& installation_finder() {
+    static const InstallationFinder finder;
+    return finder;
+}
+
+}  // namespace orvella

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "sandbox_files.h"
+#include "support/file_utils.h"
+
+using namespace orvella;
+using namespace orvella_test;
+
+class FileUtils : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(in_sandbox()); }
+};
+
+TEST_F(FileUtils, IsDirectoryFollowsStat) {
+    make_directories("/tmp/dir");
+    write_file("/tmp/file", "x");
+    ASSERT_EQ(0, ::symlink("/tmp/dir", "/tmp/link-to-dir"));
+    ASSERT_EQ(0, ::symlink("/tmp/file", "/tmp/link-to-file"));
+
+    struct Case { const char* path; bool expected; } cases[] = {
+        {"/tmp/dir", true},
+        {"/tmp/dir/", true},
+        {"/tmp/link-to-dir", true},
+        {"/tmp/link-to-dir/", true},
+        {"/tmp/file", false},
+        {"/tmp/file/", false},
+        {"/tmp/link-to-file", false},
+        {"/tmp/missing", false},
+        {"/tmp/missing/", false},
+        {"", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.expected, is_directory(c.path)) << c.path;
+}
+
+TEST_F(FileUtils, FileSizeCountsBytesAndGivesZeroWhenUnreadable) {
+    write_file("/tmp/empty", "");
+    write_file("/tmp/five", "12345");
+    // 20 MiB, the log's restart size, without writing 20 MiB.
+    ASSERT_EQ(0, std::system("truncate -s 20971520 /tmp/sparse"));
+    write_file("/tmp/secret", "not for you");
+    ASSERT_EQ(0, ::chmod("/tmp/secret", 0));
+    make_directories("/tmp/dir");
+
+    EXPECT_EQ(0u, file_size("/tmp/empty"));
+    EXPECT_EQ(5u, file_size("/tmp/five"));
+    EXPECT_EQ(20971520u, file_size("/tmp/sparse"));
+    EXPECT_EQ(0u, file_size("/tmp/missing"));
+    EXPECT_EQ(0u, file_size("/tmp/secret")) << "mode 000 must be unreadable in the sandbox";
+}
+
+TEST(JoinPath, AlwaysInsertsOneSeparator) {
+    EXPECT_EQ("a/b", join_path("a", "b"));
+    EXPECT_EQ("/Library/Application Support/Orvella9//sceneapi.log",
+              join_path("/Library/Application Support/Orvella9/", "sceneapi.log"));
+    EXPECT_EQ("/b", join_path("", "b"));
+    EXPECT_EQ("a//b", join_path("a", "/b"));
+    EXPECT_EQ("/", join_path("", ""));
+}
