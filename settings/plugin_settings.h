@@ -1,0 +1,56 @@
+// The plug-in's settings record and its preferences file.
+//
+// The record knows the identifier, the preferences path, the two key names
+// and the default textures directory; it is built once and read-only
+// afterwards, so any thread may read its fields. The two setting values are
+// not cached: every read loads the preferences file anew and every save
+// loads, changes and rewrites it (host thread only).
+#pragma once
+
+#include <string>
+
+class TiXmlElement;
+
+namespace orvella {
+
+class PluginSettings {
+public:
+    PluginSettings();
+
+    std::string identifier() const { return identifier_; }
+    std::string default_textures_dir() const { return default_textures_dir_; }
+    std::string include_avatar_key() const { return include_avatar_key_; }
+    std::string preferences_path() const { return preferences_path_; }
+    std::string textures_dir_key() const { return textures_dir_key_; }
+
+    // The stored "IncludeAvatar" text, or "false" when none or empty is stored.
+    std::string include_avatar() const;
+    // The stored "TexturesDir" text, or default_textures_dir() when none or
+    // empty is stored.
+    std::string textures_dir() const;
+    // The text of the key's element under the preferences file's root, or "".
+    std::string read_value(const std::string& key) const;
+    // Writes both values into the preferences file, keeping everything else
+    // in it. Failures are not reported, and never damage the existing file.
+    void save_settings(const std::string& include_avatar, const std::string& textures_dir) const;
+
+    // stat() succeeds (links followed) and the path is a directory.
+    static bool is_existing_directory(const std::string& path);
+    // From Orvella's OV9Settings.xml in its support directory; may be "".
+    static std::string find_default_textures_dir();
+    // Sets the key element's first child to a text node holding `value`,
+    // appending the element as the root's last child when it is missing.
+    static void write_value(TiXmlElement& root, const std::string& key, const std::string& value);
+
+private:
+    std::string identifier_;
+    std::string default_textures_dir_;
+    std::string include_avatar_key_;
+    std::string preferences_path_;
+    std::string textures_dir_key_;
+};
+
+// The one record, built on first use (thread-safe) and destroyed at unload.
+const PluginSettings& plugin_settings();
+
+}  // namespace orvella
