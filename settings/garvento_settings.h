@@ -1,0 +1,54 @@
+// The settings window: the HTML page "/settings.html" in a host window, and
+// the one callback object that answers its events.
+//
+// The "Settings" menu command calls open_settings_window() on the host's
+// thread. It opens the window and registers settings_window for two events:
+//   kind 4 (the page is ready)  -> callback id 0: the plug-in sends the page
+//       the current settings, include-avatar text + ":" + textures directory;
+//   kind 2 (the page's reply)   -> callback id 1: "" cancels (the window
+//       closes, nothing is saved); otherwise the text is split at its first
+//       ":" into include-avatar text and textures directory (without ":" the
+//       whole text is both), the directory is checked, and on success both
+//       are saved to the preferences file and the window closes.
+// Texts pass as bytes, without quoting or any change of encoding.
+#pragma once
+
+#include <stdint.h>
+
+#include "plugin/sv_plugin_api.h"
+
+namespace orvella {
+
+class GarventoSettings : public SvApiCallbackBase {
+public:
+    constexpr GarventoSettings() = default;
+    ~GarventoSettings() override {}
+
+    // The window that events are answered through: the one opened last.
+    void set_window(SvApiWindowHandle window) { window_ = window; }
+    SvApiWindowHandle window() const { return window_; }
+
+    // Host thread. callback id 0: sends the current settings, returns 0.
+    // callback id 1: handles the page's reply; returns 1 when the textures
+    // directory was rejected (the notice "Textures directory must be an
+    // exisiting directory" was shown and the window stays open), else 0.
+    // Any other id: nothing, 0. The garment id is ignored; a null text
+    // counts as empty. No exception leaves this call.
+    int OnCallback(SvApiGarmentId garment, intptr_t callback_id, const char* data) override;
+
+private:
+    int send_current_settings();
+    int handle_reply(const char* reply);
+
+    SvApiWindowHandle window_ = 0;
+};
+
+// The one settings callback object, alive as long as the library.
+extern GarventoSettings settings_window;
+
+// Opens the settings window (page "/settings.html", title "Orvella
+// Settings", fixed size, not resizable) and registers settings_window for
+// its events. Host thread. Returns 0; the host's results are not examined.
+int open_settings_window();
+
+}  // namespace orvella
