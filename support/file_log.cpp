@@ -1,0 +1,96 @@
+#include "support/file_log.h"
+
+#include <sys/time.h>
+
+#include <atomic>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+
+#include "handoff/installation_finder.h"
+#include "support/file_utils.h"
+
+namespace orvella {
+
+std::int32_t log_threshold = logDEBUG4;
+
+namespace {
+
+constexpr std::uint64_t kFreshStartSize = 20u * 1024u * 1024u;  // 0x1400000
+
+const char* const kLevelNames[] = {"ERROR",  "WARNING", "INFO",   "DEBUG", "DEBUG1",
+                                   "DEBUG2", "DEBUG3",  "DEBUG4", "NONE"};
+
+// Written once, under the mutex, when an open succeeds; read lock-free
+// afterwards. The file is never closed: the log lives as long as the process.
+std::atomic<std::FILE*> log_handle{nullptr};
+std::mutex log_open_mutex;
+
+std::FILE* open_log() {
+    const std::string directory = installation_finder().orvella_support_directory();
+    if (directory.empty()) return nullptr;
+    const std::string path = join_path(directory, "sceneapi.log");
+    // The size is looked at only here, once per process: a log that grows past
+    // the limit while we run is started afresh by the next process.
+    const char* mode = file_size(path) < kFreshStartSize ? "a" : "w";
+    std::FILE* file = std::fopen(path.c_str(), mode);
+    if (file == nullptr) {
+        std::cerr << "could not open log file:" << std::endl;
+        std::perror("opening log");
+    }
+    return file;
+}
+
+}  // namespace
+
+const char* log_level_name(std::int32_t level) {
+    if (level < 0 || level >= static_cast<std::int32_t>(sizeof kLevelNames / sizeof *kLevelNames))
+        return "NONE";
+    return kLevelNames[level];
+}
+
+const char* log_source_name(const char* source_file) {
+    const char* name = source_file;
+    for (const char* p = source_file; *p != '\0'; ++p)
+        if (*p == '/' || *p == '\\') name = p + 1;
+    return name;
+}
+
+std::string log_time_text(std::time_t seconds, long microseconds) {
+    std::tm local {};
+    localtime_r(&seconds, &local);
+    char time_of_day[11] = "";
+    if (std::strftime(time_of_day, sizeof time_of_day, "%X", &local) == 0) time_of_day[0] = '\0';
+    char text[32];
+    std::snprintf(text, sizeof text, "%s.%03ld", time_of_day, microseconds / 1000);
+    return text;
+}
+
+std::string log_time_text() {
+    // Seconds and milliseconds come from one reading of the clock, so a line
+    // written at a second's turn cannot show the old second with the new
+    // second's milliseconds.
+    struct timeval now {};
+    ::gettimeofday(&now, nullptr);
+    return log_time_text(now.tv_sec, static_cast<long>(now.tv_usec));
+}
+
+std::FILE* Output2FILE::log_file() {
+    if (std::FILE* file = log_handle.load(std::memory_order_acquire)) return file;
+    std::lock_guard<std::mutex> lock(log_open_mutex);
+    std::FILE* file = log_handle.load(std::memory_order_relaxed);
+    if (file == nullptr) {
+        file = open_log();
+        if (file != nullptr) log_handle.store(file, std::memory_order_release);
+    }
+    return file;
+}
+
+void Output2FILE::write_line(const std::string& text) {
+    std::FILE* file = log_file();
+    if (file == nullptr) return;
+    std::fputs(text.c_str(), file);
+    std::fflush(file);
+}
+
+}  // namespace orvella
