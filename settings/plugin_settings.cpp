@@ -1,0 +1,151 @@
+#include "settings/plugin_settings.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <tinyxml.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "handoff/installation_finder.h"
+#include "settings/atomic_file_write.h"
+
+namespace orvella {
+namespace {
+
+constexpr char kIdentifier[] = "com.stavlin.orvellaplugin";
+constexpr char kIncludeAvatarKey[] = "IncludeAvatar";
+constexpr char kTexturesDirKey[] = "TexturesDir";
+constexpr char kPreferencesUnderHome[] =
+    "/Library/Preferences/com.qorvane.orvella.garvento.plist";
+constexpr char kRootName[] = "orvella_garvento_settings";
+// Orvella keeps this name whatever its own version is.
+constexpr char kOrvellaSettingsName[] = "/OV9Settings.xml";
+constexpr std::size_t kMaxPasswordBuffer = 1 << 20;
+
+// "HOME" when it is set, even to an empty text; otherwise the password
+// database's home of the real user; "" when that has no entry either.
+std::string home_directory() {
+    if (const char* home = std::getenv("HOME")) return home;
+    const long hint = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(hint > 0 ? static_cast<std::size_t>(hint) : 1024);
+    for (;;) {
+        passwd entry {};
+        passwd* found = nullptr;
+        const int error = ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < kMaxPasswordBuffer) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (error != 0 || found == nullptr || found->pw_dir == nullptr) return {};
+        return found->pw_dir;
+    }
+}
+
+// The value of the node's first child (a text node's text), or "" when
+// there is no node or it has no child.
+std::string first_child_value(const TiXmlNode* node) {
+    const TiXmlNode* child = node ? node->FirstChild() : nullptr;
+    return child ? child->ValueStr() : std::string();
+}
+
+// What the preferences (or Orvella's settings) file holds, as far as it
+// parses; a missing or malformed file leaves the document empty or partial.
+void load(TiXmlDocument& document) {
+    document.LoadFile(TIXML_ENCODING_UNKNOWN);
+}
+
+}  // namespace
+
+PluginSettings::PluginSettings() {
+    default_textures_dir_ = find_default_textures_dir();
+    identifier_ = kIdentifier;
+    preferences_path_ = home_directory() + kPreferencesUnderHome;
+    include_avatar_key_ = kIncludeAvatarKey;
+    textures_dir_key_ = kTexturesDirKey;
+}
+
+std::string PluginSettings::include_avatar() const {
+    std::string value = read_value(include_avatar_key_);
+    return value.empty() ? "false" : value;
+}
+
+std::string PluginSettings::textures_dir() const {
+    std::string value = read_value(textures_dir_key_);
+    return value.empty() ? default_textures_dir_ : value;
+}
+
+std::string PluginSettings::read_value(const std::string& key) const {
+    TiXmlDocument document(preferences_path_);
+    load(document);
+    const TiXmlElement* root = document.FirstChildElement();
+    return root ? first_child_value(root->FirstChildElement(key)) : std::string();
+}
+
+void PluginSettings::save_settings(const std::string& include_avatar,
+                                   const std::string& textures_dir) const {
+    TiXmlDocument document(preferences_path_);
+    load(document);
+    TiXmlElement* root = document.FirstChildElement();
+    if (!root) {
+        document.InsertEndChild(TiXmlDeclaration("1.0", "UTF-8", ""));
+        document.InsertEndChild(TiXmlElement(kRootName));
+        root = document.FirstChildElement();
+    }
+    write_value(*root, include_avatar_key_, include_avatar);
+    write_value(*root, textures_dir_key_, textures_dir);
+    // The bytes are those of TiXmlDocument::SaveFile, but they replace the
+    // file only once they are all written, so a full disk or a crash keeps
+    // the settings saved before. As before, a failure is not reported.
+    (void)write_file_atomically(preferences_path_, [&document](std::FILE* file) {
+        return document.SaveFile(file);
+    });
+}
+
+bool PluginSettings::is_existing_directory(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == S_IFDIR;
+}
+
+std::string PluginSettings::find_default_textures_dir() {
+    TiXmlDocument document(installation_finder().orvella_support_directory() +
+                           kOrvellaSettingsName);
+    load(document);
+    const TiXmlElement* root = document.FirstChildElement();
+    const TiXmlNode* folders = root ? root->FirstChild("folders") : nullptr;
+    if (!folders) return {};
+    // An empty "textures_default" means "none" and does not fall back.
+    if (const TiXmlElement* textures = folders->FirstChildElement("textures_default")) {
+        const TiXmlNode* text = textures->FirstChild();
+        return text ? text->ValueStr() + "/Garvento" : std::string();
+    }
+    if (const TiXmlElement* resources = folders->FirstChildElement("resource_root_folder")) {
+        const TiXmlNode* text = resources->FirstChild();
+        return text ? text->ValueStr() + "/Textures" + "/Garvento" : std::string();
+    }
+    return {};
+}
+
+void PluginSettings::write_value(TiXmlElement& root, const std::string& key,
+                                 const std::string& value) {
+    TiXmlElement* element = root.FirstChildElement(key);
+    if (!element) element = root.InsertEndChild(TiXmlElement(key))->ToElement();
+    // The value ends at its first NUL, as the host's texts do.
+    const TiXmlText text(value.c_str());
+    if (TiXmlNode* first = element->FirstChild()) {
+        element->ReplaceChild(first, text);
+    } else {
+        element->InsertEndChild(text);
+    }
+}
+
+const PluginSettings& plugin_settings() {
+    // Built once, under the compiler's thread-safe guard; destroyed by the
+    // exit handler that registers, at unload.
+    static const PluginSettings settings;
+    return settings;
+}
+
+}  // namespace orvella

@@ -1,0 +1,23 @@
+// Paths and layouts shared by the settings store's sandboxed tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orvella_test {
+
+const std::string kHome = "/home/tester";
+const std::string kPreferencesDir = kHome + "/Library/Preferences";
+const std::string kPreferencesName = "com.qorvane.orvella.garvento.plist";
+const std::string kPreferences = kPreferencesDir + "/" + kPreferencesName;
+const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n";
+
+// "/Library/Application Support/Orvella<version>/".
+std::string support_folder(int version);
+// Installs the normal build of `version` (none for -1) and, unless
+// `contents` is null, its OV9Settings.xml.
+void install_orvella_settings(int version, const char* contents);
+// The names in a folder, sorted; leftovers of a save show up here.
+std::vector<std::string> folder_entries(const std::string& folder);
+
+}  // namespace orvella_test

@@ -1,0 +1,390 @@
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <tinyxml.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sandbox_files.h"
+#include "settings/plugin_settings.h"
+#include "settings_test_files.h"
+
+using namespace orvella;
+using namespace orvella_test;
+
+namespace {
+
+class PluginSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(in_sandbox());
+        make_directories(kPreferencesDir);
+    }
+};
+
+// What TinyXML's own SaveFile writes for the steps of a save applied to
+// `old_contents` (nothing when it is null), to hold the mended save to.
+std::string saved_by_tinyxml(const char* old_contents, const std::string& avatar,
+                             const std::string& textures) {
+    const std::string source = "/tmp/reference-source.xml";
+    const std::string target = "/tmp/reference-saved.xml";
+    if (old_contents) write_file(source, old_contents);
+    TiXmlDocument document(source);
+    document.LoadFile();
+    if (!document.FirstChildElement()) {
+        document.InsertEndChild(TiXmlDeclaration("1.0", "UTF-8", ""));
+        document.InsertEndChild(TiXmlElement("orvella_garvento_settings"));
+    }
+    PluginSettings::write_value(*document.FirstChildElement(), "IncludeAvatar", avatar);
+    PluginSettings::write_value(*document.FirstChildElement(), "TexturesDir", textures);
+    EXPECT_TRUE(document.SaveFile(target));
+    return read_file(target);
+}
+
+std::string printed(const TiXmlElement& element) {
+    TiXmlPrinter printer;
+    printer.SetStreamPrinting();
+    element.Accept(&printer);
+    return printer.Str();
+}
+
+}  // namespace
+
+TEST_F(PluginSettingsTest, FieldsAndHomeDirectory) {
+    const PluginSettings& shared = plugin_settings();
+    EXPECT_EQ(&shared, &plugin_settings());
+    EXPECT_EQ("com.stavlin.orvellaplugin", shared.identifier());
+    EXPECT_EQ("IncludeAvatar", shared.include_avatar_key());
+    EXPECT_EQ("TexturesDir", shared.textures_dir_key());
+    EXPECT_EQ(kPreferences, shared.preferences_path());
+    EXPECT_EQ("", shared.default_textures_dir()) << "nothing installed";
+
+    const std::string under_home = "/Library/Preferences/com.qorvane.orvella.garvento.plist";
+    const std::vector<std::pair<std::string, std::string>> homes = {
+        {"/home/tester/", "/home/tester/" + under_home},  // the doubled separator stays
+        {"", under_home},                                 // set but empty is used as it is
+        {"relative", "relative" + under_home},
+    };
+    for (const auto& [home, expected] : homes) {
+        ASSERT_EQ(0, ::setenv("HOME", home.c_str(), 1));
+        EXPECT_EQ(expected, PluginSettings().preferences_path()) << "HOME=" << home;
+    }
+
+    ASSERT_EQ(0, ::unsetenv("HOME"));
+    const passwd* entry = ::getpwuid(::getuid());
+    const std::string database_home = entry && entry->pw_dir ? entry->pw_dir : "";
+    EXPECT_EQ(database_home + under_home, PluginSettings().preferences_path());
+}
+
+TEST_F(PluginSettingsTest, WithoutFileDefaultsThenSaveCreatesTheFiveLines) {
+    install_orvella_settings(9, "<settings><folders><textures_default>/Volumes/Tex"
+                                "</textures_default></folders></settings>");
+    const PluginSettings settings;
+    ASSERT_EQ("/Volumes/Tex/Garvento", settings.default_textures_dir());
+    EXPECT_EQ("false", settings.include_avatar());
+    EXPECT_EQ("/Volumes/Tex/Garvento", settings.textures_dir());
+    EXPECT_EQ("", settings.read_value("IncludeAvatar"));
+
+    settings.save_settings("true", "/data/tex");
+    EXPECT_EQ(kDeclaration +
+                  "<orvella_garvento_settings>\n"
+                  "    <IncludeAvatar>true</IncludeAvatar>\n"
+                  "    <TexturesDir>/data/tex</TexturesDir>\n"
+                  "</orvella_garvento_settings>\n",
+              read_file(kPreferences));
+    EXPECT_EQ("true", settings.include_avatar());
+    EXPECT_EQ("/data/tex", settings.textures_dir());
+    EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+}
+
+TEST_F(PluginSettingsTest, SaveCreatesNoFolder) {
+    remove_tree(kHome + "/Library");
+    PluginSettings().save_settings("true", "/data/tex");
+    EXPECT_FALSE(exists(kHome + "/Library"));
+    EXPECT_EQ(std::vector<std::string>{}, folder_entries(kHome));
+}
+
+TEST_F(PluginSettingsTest, ValuesReadBackUnchanged) {
+    const PluginSettings settings;
+    const std::vector<std::string> values = {
+        "/Users/a&b/<tex>/c>d",
+        "/Users/\"quoted\"/it's",
+        "/Users/Пётр/テクスチャ/✓",
+        "Macintosh HD:Users:tex",
+        "tab\there\x01" "bell\x07",
+        "&amp; stays &lt;",
+        "false",
+    };
+    for (const std::string& value : values) {
+        settings.save_settings(value, value);
+        EXPECT_EQ(value, settings.textures_dir()) << value;
+        EXPECT_EQ(value, settings.include_avatar()) << value;
+    }
+    // Reserved and control characters are written as references.
+    settings.save_settings("true", "a&b<c>\"d\"'e'\tf");
+    EXPECT_NE(std::string::npos,
+              read_file(kPreferences)
+                  .find("<TexturesDir>a&amp;b&lt;c&gt;&quot;d&quot;&apos;e&apos;&#x09;f</TexturesDir>"));
+    // The reader condenses white space, so such a directory comes back changed.
+    settings.save_settings("true", "  /a   b  ");
+    EXPECT_EQ("/a b", settings.textures_dir());
+}
+
+TEST_F(PluginSettingsTest, EmptyValuesSaveEmptyPairsAndReadAsDefaults) {
+    install_orvella_settings(9, "<s><folders><textures_default>/T</textures_default></folders></s>");
+    const PluginSettings settings;
+    settings.save_settings("", "");
+    EXPECT_EQ(kDeclaration +
+                  "<orvella_garvento_settings>\n"
+                  "    <IncludeAvatar></IncludeAvatar>\n"
+                  "    <TexturesDir></TexturesDir>\n"
+                  "</orvella_garvento_settings>\n",
+              read_file(kPreferences));
+    EXPECT_EQ("false", settings.include_avatar());
+    EXPECT_EQ("/T/Garvento", settings.textures_dir());
+    // The empty elements take a value again.
+    settings.save_settings("true", "/x");
+    EXPECT_EQ("true", settings.include_avatar());
+    EXPECT_EQ("/x", settings.textures_dir());
+}
+
+TEST_F(PluginSettingsTest, FilesWithoutValuesReadAsDefaults) {
+    install_orvella_settings(9, "<s><folders><textures_default>/T</textures_default></folders></s>");
+    const PluginSettings settings;
+    const std::vector<std::string> files = {
+        "",
+        "not xml at all",
+        kDeclaration,
+        "<r/>",
+        "<r><IncludeAvatar/><TexturesDir/></r>",
+        "<r><IncludeAvatar></IncludeAvatar><TexturesDir>   </TexturesDir></r>",
+        "<r><x><IncludeAvatar>true</IncludeAvatar><TexturesDir>/deep</TexturesDir></x></r>",
+        "<r/><second><IncludeAvatar>true</IncludeAvatar><TexturesDir>/2</TexturesDir></second>",
+    };
+    for (const std::string& contents : files) {
+        write_file(kPreferences, contents);
+        EXPECT_EQ("false", settings.include_avatar()) << contents;
+        EXPECT_EQ("/T/Garvento", settings.textures_dir()) << contents;
+    }
+}
+
+TEST_F(PluginSettingsTest, SaveKeepsRootOrderAndOtherContent) {
+    write_file(kPreferences,
+               "<?xml version=\"1.0\" ?>\n"
+               "<!-- written by hand -->\n"
+               "<my_root version=\"2\">\n"
+               "  <TexturesDir>/old</TexturesDir>\n"
+               "  <Other kind=\"x\"><b>me</b></Other>\n"
+               "  <!-- note -->\n"
+               "</my_root>\n");
+    const PluginSettings settings;
+    EXPECT_EQ("/old", settings.textures_dir());
+    settings.save_settings("true", "/new");
+    EXPECT_EQ("<?xml version=\"1.0\" ?>\n"
+              "<!-- written by hand -->\n"
+              "<my_root version=\"2\">\n"
+              "    <TexturesDir>/new</TexturesDir>\n"
+              "    <Other kind=\"x\">\n"
+              "        <b>me</b>\n"
+              "    </Other>\n"
+              "    <!-- note -->\n"
+              "    <IncludeAvatar>true</IncludeAvatar>\n"
+              "</my_root>\n",
+              read_file(kPreferences));
+    EXPECT_EQ("true", settings.include_avatar());
+}
+
+TEST_F(PluginSettingsTest, MalformedFileKeepsWhatParsed) {
+    write_file(kPreferences,
+               kDeclaration + "<kept>\n<IncludeAvatar>true</IncludeAvatar>\n"
+                              "<TexturesDir>/before</TexturesDir>\n<Broken attr=");
+    const PluginSettings settings;
+    EXPECT_EQ("true", settings.include_avatar());
+    EXPECT_EQ("/before", settings.textures_dir());
+
+    settings.save_settings("false", "/after");
+    TiXmlDocument reread(kPreferences);
+    ASSERT_TRUE(reread.LoadFile()) << reread.ErrorDesc();
+    EXPECT_EQ("kept", reread.FirstChildElement()->ValueStr());
+    EXPECT_EQ("false", settings.include_avatar());
+    EXPECT_EQ("/after", settings.textures_dir());
+}
+
+TEST_F(PluginSettingsTest, SavedBytesAreThoseOfTinyXmlSaveFile) {
+    const char* const files[] = {
+        nullptr,
+        "<r><TexturesDir>/a</TexturesDir><x a='1'>t</x></r>",
+        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?><r><IncludeAvatar>1</IncludeAvatar></r>",
+        "<?xml version=\"1.0\" standalone=\"yes\"?>\n<!--c--><r>\n\n<IncludeAvatar>x<y/></IncludeAvatar></r>",
+    };
+    for (const char* contents : files) {
+        remove_tree(kPreferences);
+        if (contents) write_file(kPreferences, contents);
+        PluginSettings().save_settings("true", "/Users/Пётр/a&b");
+        EXPECT_EQ(saved_by_tinyxml(contents, "true", "/Users/Пётр/a&b"), read_file(kPreferences))
+            << (contents ? contents : "(no file)");
+    }
+}
+
+TEST(PluginSettingsWriteValue, ReplacesTheFirstChildOrAppends) {
+    struct Case {
+        const char* before;
+        std::string value;
+        const char* after;
+    };
+    const std::vector<Case> cases = {
+        {"<r><a>1</a></r>", "v", "<r><a>1</a><K>v</K></r>"},
+        {"<r><K>old<!--c--><x/></K></r>", "new", "<r><K>new<!--c--><x /></K></r>"},
+        {"<r><K><x/>tail</K></r>", "new", "<r><K>newtail</K></r>"},
+        {"<r><K/><K>second</K></r>", "first", "<r><K>first</K><K>second</K></r>"},
+        {"<r><K>old</K></r>", std::string("cut\0after", 9), "<r><K>cut</K></r>"},
+        {"<r><K>old</K></r>", "", "<r><K></K></r>"},
+    };
+    for (const Case& c : cases) {
+        TiXmlDocument document;
+        document.Parse(c.before);
+        ASSERT_NE(nullptr, document.RootElement()) << c.before;
+        PluginSettings::write_value(*document.RootElement(), "K", c.value);
+        EXPECT_EQ(c.after, printed(*document.RootElement())) << c.before;
+    }
+}
+
+TEST_F(PluginSettingsTest, IsExistingDirectory) {
+    make_directories("/tmp/dir");
+    write_file("/tmp/file", "x");
+    ASSERT_EQ(0, ::symlink("/tmp/dir", "/tmp/link-to-dir"));
+    ASSERT_EQ(0, ::symlink("/tmp/file", "/tmp/link-to-file"));
+    ASSERT_EQ(0, ::symlink("/tmp/missing", "/tmp/dangling"));
+    const std::vector<std::pair<std::string, bool>> paths = {
+        {"/tmp/dir", true},   {"/tmp/dir/", true},          {"/tmp/link-to-dir", true},
+        {"/tmp/file", false}, {"/tmp/link-to-file", false}, {"/tmp/dangling", false},
+        {"/tmp/missing", false}, {"", false},
+    };
+    for (const auto& [path, expected] : paths)
+        EXPECT_EQ(expected, PluginSettings::is_existing_directory(path)) << path;
+}
+
+TEST_F(PluginSettingsTest, DefaultTexturesDirFromOrvellaSettings) {
+    struct Case {
+        const char* name;
+        int installed;           // -1: nothing installed
+        const char* contents;    // OV9Settings.xml of that version; null: no file
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"textures_default", 9,
+         "<s><folders><textures_default>/T</textures_default>"
+         "<resource_root_folder>/R</resource_root_folder></folders></s>",
+         "/T/Garvento"},
+        {"empty textures_default wins over resource_root_folder", 9,
+         "<s><folders><textures_default/><resource_root_folder>/R</resource_root_folder>"
+         "</folders></s>",
+         ""},
+        {"only resource_root_folder", 9,
+         "<s><folders><resource_root_folder>/R</resource_root_folder></folders></s>",
+         "/R/Textures/Garvento"},
+        {"empty resource_root_folder", 9,
+         "<s><folders><resource_root_folder></resource_root_folder></folders></s>", ""},
+        {"neither", 9, "<s><folders><other>/O</other></folders></s>", ""},
+        {"no folders", 9, "<s><textures_default>/T</textures_default></s>", ""},
+        {"folders after other children, any root name", 9,
+         "<?xml version=\"1.0\"?><any><x/><folders><textures_default>/Ä b/</textures_default>"
+         "</folders></any>",
+         "/Ä b//Garvento"},
+        {"no file", 9, nullptr, ""},
+        {"malformed after the value", 9,
+         "<s><folders><textures_default>/T</textures_default></folders><oops", "/T/Garvento"},
+    };
+    for (const Case& c : cases) {
+        install_orvella_settings(c.installed, c.contents);
+        EXPECT_EQ(c.expected, PluginSettings::find_default_textures_dir()) << c.name;
+        EXPECT_EQ(c.expected, PluginSettings().default_textures_dir()) << c.name;
+        remove_tree("/Applications/");
+        remove_tree("/Library/");
+    }
+}
+
+TEST_F(PluginSettingsTest, DefaultTexturesDirFollowsTheInstalledVersion) {
+    const char* const settings_for = "<s><folders><textures_default>%s</textures_default></folders></s>";
+    auto file_naming = [&](const std::string& dir) {
+        std::string text = settings_for;
+        return text.replace(text.find("%s"), 2, dir);
+    };
+    // Nothing installed: the folder of no version is read, and Orvella 9's
+    // file is not consulted.
+    write_file(support_folder(9) + "OV9Settings.xml", file_naming("/nine"));
+    EXPECT_EQ("", PluginSettings::find_default_textures_dir());
+
+    // Orvella 11 still reads a file named with 9.
+    install_bundle(11, false);
+    write_file(support_folder(11) + "OV11Settings.xml", file_naming("/eleven-named"));
+    EXPECT_EQ("", PluginSettings::find_default_textures_dir());
+    write_file(support_folder(11) + "OV9Settings.xml", file_naming("/eleven"));
+    EXPECT_EQ("/eleven/Garvento", PluginSettings::find_default_textures_dir());
+}
+
+TEST_F(PluginSettingsTest, ReadOnlyFolderOrFileKeepsTheOldFile) {
+    const std::string old_file = kDeclaration + "<r><TexturesDir>/old</TexturesDir></r>\n";
+    write_file(kPreferences, old_file);
+    ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0555));
+    PluginSettings().save_settings("true", "/new");
+    EXPECT_EQ(old_file, read_file(kPreferences));
+    EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+
+    // A file the user made read-only is not replaced either.
+    ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0755));
+    ASSERT_EQ(0, ::chmod(kPreferences.c_str(), 0444));
+    PluginSettings().save_settings("true", "/new");
+    EXPECT_EQ(old_file, read_file(kPreferences));
+    EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+
+    // A replaced file keeps its permission bits.
+    ASSERT_EQ(0, ::chmod(kPreferences.c_str(), 0600));
+    PluginSettings().save_settings("true", "/new");
+    EXPECT_EQ("/new", PluginSettings().textures_dir());
+    struct stat info {};
+    ASSERT_EQ(0, ::stat(kPreferences.c_str(), &info));
+    EXPECT_EQ(0600u, info.st_mode & 0777);
+}
+
+TEST_F(PluginSettingsTest, SymlinkedPreferencesFileKeepsItsLink) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> links;  // link path, its text
+        std::string real_file;
+        bool real_exists;
+    };
+    const std::string store = "/tmp/store/";
+    const std::vector<Case> cases = {
+        {"absolute", {{kPreferences, store + "prefs.xml"}}, store + "prefs.xml", true},
+        {"relative", {{kPreferences, "../../../../tmp/store/prefs.xml"}}, store + "prefs.xml", true},
+        {"chain", {{kPreferences, store + "hop"}, {store + "hop", "prefs.xml"}}, store + "prefs.xml",
+         true},
+        {"dangling", {{kPreferences, store + "new.xml"}}, store + "new.xml", false},
+    };
+    for (const Case& c : cases) {
+        make_directories(store);
+        if (c.real_exists) write_file(c.real_file, "<mine><Keep>k</Keep></mine>");
+        for (const auto& [link, text] : c.links) ASSERT_EQ(0, ::symlink(text.c_str(), link.c_str()));
+
+        const PluginSettings settings;
+        settings.save_settings("true", "/through/link");
+        for (const auto& [link, text] : c.links) {
+            struct stat info {};
+            ASSERT_EQ(0, ::lstat(link.c_str(), &info)) << c.name;
+            EXPECT_TRUE(S_ISLNK(info.st_mode)) << c.name << ": " << link;
+        }
+        EXPECT_EQ("/through/link", settings.textures_dir()) << c.name;
+        EXPECT_EQ(c.real_exists ? "k" : "", settings.read_value("Keep")) << c.name;
+        EXPECT_NE(std::string::npos, read_file(c.real_file).find("/through/link")) << c.name;
+        EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir))
+            << c.name;
+        remove_tree(store);
+        remove_tree(kPreferences);
+    }
+}

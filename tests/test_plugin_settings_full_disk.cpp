@@ -1,0 +1,35 @@
+// Runs with the Preferences folder on its own tmpfs of two pages
+// (tests/CMakeLists.txt), so that a preferences file of three pages cannot
+// be written there, not even after the old file is truncated.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sandbox_files.h"
+#include "settings/plugin_settings.h"
+#include "settings_test_files.h"
+
+using namespace orvella;
+using namespace orvella_test;
+
+TEST(PluginSettingsFullDisk, FailedSaveKeepsTheOldFile) {
+    ASSERT_TRUE(in_sandbox());
+    const PluginSettings settings;
+    // A small save fits beside the old file and goes through.
+    settings.save_settings("true", "/first");
+    settings.save_settings("false", "/second");
+    ASSERT_EQ("/second", settings.textures_dir());
+    const std::string before = read_file(kPreferences);
+
+    settings.save_settings("true", "/" + std::string(10000, 'x'));
+    EXPECT_EQ(before, read_file(kPreferences));
+    EXPECT_EQ("false", settings.include_avatar());
+    EXPECT_EQ("/second", settings.textures_dir());
+    EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+
+    // The space is free again afterwards.
+    settings.save_settings("true", "/third");
+    EXPECT_EQ("/third", settings.textures_dir());
+    EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+}
