@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,7 +35,11 @@ TEST(PluginSettingsRace, FirstCallsFromEightThreadsShareOneRecord) {
             defaults[i] = settings.default_textures_dir();
         });
     }
-    while (ready.load() < kThreads) std::this_thread::yield();
+    // Release them together once all have started (or the deadline passed,
+    // which still races whoever is ready).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (ready.load() < kThreads && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
     go = true;
     for (std::thread& t : threads) t.join();
 
