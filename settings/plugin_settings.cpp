@@ -142,8 +142,8 @@ void PluginSettings::write_value(TiXmlElement& root, const std::string& key,
 }
 
 const PluginSettings& plugin_settings() {
-    // Built once, under the compiler's thread-safe guard; destroyed by the
-    // exit handler that registers, at unload.
+    // Built once, under the compiler's thread-safe guard; the exit handler
+    // registered with it destroys the record at unload.
     static const PluginSettings settings;
     return settings;
 }
