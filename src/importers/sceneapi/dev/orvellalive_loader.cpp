@@ -1,0 +1,81 @@
+#include "src/importers/sceneapi/dev/orvellalive_loader.h"
+
+#include <dlfcn.h>
+
+#include <memory>
+
+#include "handoff/installation_finder.h"
+#include "support/file_log.h"
+#include "support/file_utils.h"
+
+namespace orvella {
+namespace {
+
+std::mutex live_link_mutex;
+
+// The one loader record; null while absent. A loaded record is never freed:
+// the library behind it stays loaded until the process ends.
+OrvellaLiveLoader* orvella_live_loader = nullptr;
+
+}  // namespace
+
+LiveLinkLock::LiveLinkLock() : guard_(live_link_mutex) {}
+
+SharedLibrary::~SharedLibrary() {
+    if (handle_ != nullptr) ::dlclose(handle_);
+}
+
+SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
+    if (this != &other) {
+        if (handle_ != nullptr) ::dlclose(handle_);
+        handle_ = other.handle_;
+        other.handle_ = nullptr;
+    }
+    return *this;
+}
+
+void* SharedLibrary::symbol(const char* name) const {
+    return handle_ == nullptr ? nullptr : ::dlsym(handle_, name);
+}
+
+SharedLibrary shared_library_open(const std::string& path) {
+    LOG_LINE(logDEBUG) << "shared_library_open: " << path;
+    return SharedLibrary(::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL));
+}
+
+bool load_orvella_live(const LiveLinkLock&, OrvellaLiveLoader& loader, int lowest, int highest) {
+    int version = -1;
+    const std::string directory =
+        installation_finder().orvella_install_directory(lowest, highest, version);
+    if (directory.empty()) return false;
+
+    const std::string name = version > 5 ? "qororvellalive6" : "qororvellalive";
+    loader.library = shared_library_open(join_path(directory, name) + ".so");
+    if (!loader.library) loader.library = shared_library_open(join_path(".", name) + ".so");
+    if (!loader.library) {
+        LOG_LINE(logWARNING) << "NO shared handle";
+        return false;
+    }
+
+    if (void* initialize = loader.library.symbol(kOrvellaLiveInitializeSymbol))
+        loader.live = reinterpret_cast<OrvellaLiveInitialize>(initialize)();
+    LOG_LINE(logDEBUG4) << "Orvella live: " << static_cast<const void*>(loader.live);
+    return loader.live != nullptr;
+}
+
+QueryApi* qor_get_query_api(const LiveLinkLock& held, int lowest, int highest) {
+    LOG_LINE(logDEBUG4) << "qor_get_query_api -> orvella_live_loader: "
+                        << static_cast<const void*>(orvella_live_loader);
+    if (orvella_live_loader == nullptr) {
+        // The record is published only once loaded; under the lock nobody
+        // can see it in between, and an attempt that fails (or throws)
+        // leaves the loader absent. Discarding it closes the library.
+        auto loader = std::make_unique<OrvellaLiveLoader>();
+        if (!load_orvella_live(held, *loader, lowest, highest)) return nullptr;
+        orvella_live_loader = loader.release();  // kept for the life of the process
+    }
+    if (orvella_live_loader->live == nullptr) return nullptr;
+    return orvella_live_loader->live->query_api();
+}
+
+}  // namespace orvella
