@@ -49,6 +49,8 @@ STANDIN_EXPORT std::string describe(const Call& call);
 // Forgets everything: calls, strings, registrations, windows, queued work,
 // scripted values (back to the defaults below). Listener and driver stay.
 STANDIN_EXPORT void reset();
+// Forgets only the recorded calls; registrations, windows and scripting stay.
+STANDIN_EXPORT void clear_calls();
 // The thread that plays the host's main thread from now on.
 STANDIN_EXPORT void set_host_thread();
 

@@ -97,6 +97,12 @@ void reset() {
     state.clear();
 }
 
+void clear_calls() {
+    HostState& state = HostState::get();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.calls.clear();
+}
+
 void set_host_thread() {
     HostState& state = HostState::get();
     std::lock_guard<std::mutex> lock(state.mutex);

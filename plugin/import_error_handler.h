@@ -1,0 +1,26 @@
+// The object the host calls, on its own thread, with a hand-off worker's
+// session request: it shows the request's text to the user.
+#pragma once
+
+#include <stdint.h>
+
+#include "plugin/sv_plugin_api.h"
+
+namespace orvella {
+
+class GarventoImportErrorHandler : public SvApiCallbackBase {
+public:
+    constexpr GarventoImportErrorHandler() = default;
+    ~GarventoImportErrorHandler() override {}
+
+    // Host thread. Shows `data` in a notice box (kind 0), ignores its
+    // answer and returns 1; the garment id and callback id are not read.
+    // No exception leaves this call.
+    int OnCallback(SvApiGarmentId garment, intptr_t callback_id, const char* data) override;
+};
+
+// The one handler, alive as long as the library; the render command
+// registers it before each hand-off starts.
+extern GarventoImportErrorHandler import_error_handler;
+
+}  // namespace orvella

@@ -1,0 +1,203 @@
+// The built plug-in binary in a host: loaded with dlopen by the stand-in host
+// library (and, for whole sessions, by the stand-in garvento program), as
+// Garvento loads it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sandbox_files.h"
+#include "settings_test_files.h"
+#include "standins/garvento/standin_control.h"
+
+using namespace orvella_test;
+
+namespace {
+
+const char kHostText[] = R"({"name":"Garvento","version":"8.0.1"})";
+
+// A call as "Function(arg, arg)", for comparing whole sequences.
+std::vector<std::string> call_lines() {
+    std::vector<std::string> lines;
+    for (const standin::Call& call : standin::plugin_calls()) {
+        std::string line = call.function + "(";
+        for (std::size_t i = 0; i < call.args.size(); ++i) line += (i ? ", " : "") + call.args[i];
+        lines.push_back(line + ")");
+    }
+    return lines;
+}
+
+struct CommandRun {
+    int status = -1;
+    std::string output;
+};
+
+// Runs a command line and collects its standard output.
+CommandRun run(const std::string& command) {
+    CommandRun result;
+    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return result;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string garvento(const std::string& arguments) {
+    return std::string(ORVELLA_GARVENTO_PATH) + " --plugin " + ORVELLA_PLUGIN_PATH + " " + arguments;
+}
+
+bool has_line(const std::string& output, const std::string& line) {
+    return ("\n" + output).find("\n" + line + "\n") != std::string::npos;
+}
+
+class PluginInHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(in_sandbox());
+        standin::reset();
+        standin::set_host_thread();
+        plugin = std::make_unique<standin::PluginLibrary>(ORVELLA_PLUGIN_PATH);
+        ASSERT_TRUE(plugin->loaded()) << plugin->error();
+    }
+    std::unique_ptr<standin::PluginLibrary> plugin;
+};
+
+}  // namespace
+
+TEST_F(PluginInHost, RegistersItselfInOrder) {
+    EXPECT_EQ(1, plugin->init());
+    EXPECT_EQ((std::vector<std::string>{
+                  "SvApiStringCreate()",
+                  std::string("SvApiHostApplicationGet(") + kHostText + ")",
+                  std::string("SvApiStringGet(") + kHostText + ")",
+                  std::string("SvApiStringRelease(") + kHostText + ")",
+                  "SvApiIdentifierSet(com.stavlin.orvellaplugin)",
+                  "SvApiPluginNameSet(Orvella)",
+                  "SvApiMenuFunctionAdd(Render to Orvella, object#1, 0)",
+                  "SvApiMenuFunctionAdd(Settings, object#1, 1)",
+                  "SvApiMenuFunctionReloadAdd()",
+              }),
+              call_lines());
+    EXPECT_EQ(0u, standin::live_strings());
+}
+
+TEST_F(PluginInHost, RefusedHostsHearNothingAfterTheVersion) {
+    for (const char* text : {R"({"version":"9.0"})", R"({"version":"8.1"})", R"({"version":"0"})",
+                             "Garvento version", R"({"version":"beta"})"}) {
+        standin::reset();
+        standin::set_host_text(text);
+        EXPECT_EQ(0, plugin->init()) << text;
+        EXPECT_EQ((std::vector<std::string>{"SvApiStringCreate()",
+                                            std::string("SvApiHostApplicationGet(") + text + ")",
+                                            std::string("SvApiStringGet(") + text + ")",
+                                            std::string("SvApiStringRelease(") + text + ")"}),
+                  call_lines())
+            << text;
+        EXPECT_TRUE(standin::menu_entries().empty());
+    }
+}
+
+TEST_F(PluginInHost, MenuIdsBeyondTheTwoDoNothing) {
+    ASSERT_EQ(1, plugin->init());
+    for (intptr_t id : {intptr_t(2), intptr_t(-1), intptr_t(7), intptr_t(1) << 40}) {
+        standin::clear_calls();
+        EXPECT_EQ(1, standin::pick_menu(id, standin::garment_id(1))) << id;
+        EXPECT_TRUE(call_lines().empty()) << id;
+    }
+}
+
+// A window driver whose windows never open.
+class RefusingDriver : public standin::WindowDriver {
+public:
+    int on_create(const standin::WindowRequest&) override { return -7; }
+};
+
+TEST_F(PluginInHost, SettingsEntryReturnsZeroWhateverTheWindowDoes) {
+    ASSERT_EQ(1, plugin->init());
+    EXPECT_EQ(0, standin::pick_menu(1, nullptr));
+    ASSERT_EQ(1u, standin::windows().size());
+    EXPECT_EQ("/settings.html", standin::windows()[0].request.page);
+
+    standin::clear_calls();
+    standin::set_window_driver(std::make_shared<RefusingDriver>());
+    EXPECT_EQ(0, standin::pick_menu(1, nullptr));
+    EXPECT_EQ(1u, standin::windows().size()) << "no second window";
+    standin::set_window_driver(nullptr);
+}
+
+TEST_F(PluginInHost, RenderExportsAndRegistersTheHandler) {
+    make_directories(kPreferencesDir);
+    make_directories("/tmp/tex");
+    write_file(kPreferences, kDeclaration +
+                                 "<orvella_garvento_settings>\n    <IncludeAvatar>true</IncludeAvatar>\n"
+                                 "    <TexturesDir>/tmp/tex</TexturesDir>\n</orvella_garvento_settings>\n");
+    ASSERT_EQ(1, plugin->init());
+    standin::clear_calls();
+    standin::set_garment(standin::garment_id(3), "Dress");
+    EXPECT_EQ(0, standin::pick_menu(0, standin::garment_id(3)));
+    const std::vector<std::string> lines = call_lines();
+    ASSERT_EQ(6u, lines.size());
+    EXPECT_EQ("SvApiRenderExport3DObject(3, {\"include_avatar\":true,\"layout\":{\"layout_uv\":{\"piece\":"
+              "\"per_piece_square\",\"export_inside\":true}},\"path\":\"/tmp/tex/Dress.fbx\"})",
+              lines[4]);
+    EXPECT_EQ("SvApiUpdateSessionFunctionSet_v2(object#2)", lines[5])
+        << "the import-error handler, not the menu object";
+    EXPECT_TRUE(exists("/tmp/tex/Dress.fbx"));
+}
+
+TEST(PluginBinary, ExportsOnlyItsEntryPoint) {
+    const CommandRun symbols = run(std::string("nm -D --defined-only ") + ORVELLA_PLUGIN_PATH);
+    ASSERT_EQ(0, symbols.status) << symbols.output;
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start < symbols.output.size()) {
+        std::size_t end = symbols.output.find('\n', start);
+        if (end == std::string::npos) end = symbols.output.size();
+        const std::string line = symbols.output.substr(start, end - start);
+        if (!line.empty()) names.push_back(line.substr(line.rfind(' ') + 1));
+        start = end + 1;
+    }
+    EXPECT_EQ(std::vector<std::string>{"SvApiPluginInit"}, names);
+}
+
+TEST(GarventoProgram, RendersAndReportsAFailedExport) {
+    ASSERT_TRUE(in_sandbox());
+    make_directories(kPreferencesDir);
+    make_directories("/tmp/tex");
+    write_file(kPreferences, kDeclaration +
+                                 "<orvella_garvento_settings>\n    <IncludeAvatar>false</IncludeAvatar>\n"
+                                 "    <TexturesDir>/tmp/tex</TexturesDir>\n</orvella_garvento_settings>\n");
+
+    const CommandRun good = run(garvento("render Dress"));
+    EXPECT_EQ(0, good.status) << good.output;
+    EXPECT_TRUE(has_line(good.output, "menu entry added: \"Render to Orvella\" (callback id 0, object#1)"))
+        << good.output;
+    EXPECT_TRUE(has_line(good.output, "garvento: SvApiPluginInit returned 1 (plug-in registered)"));
+    EXPECT_TRUE(has_line(good.output,
+                         "export of garment 1 with options {\"include_avatar\":false,\"layout\":{"
+                         "\"layout_uv\":{\"piece\":\"per_piece_square\",\"export_inside\":true}},"
+                         "\"path\":\"/tmp/tex/Dress.fbx\"} -> 0 (wrote /tmp/tex/Dress.fbx)"))
+        << good.output;
+    EXPECT_TRUE(has_line(good.output, "session handler set: object#2")) << good.output;
+    EXPECT_TRUE(has_line(good.output, "host: menu pick of callback id 0 on garment 1 -> plug-in returned 0"));
+
+    const CommandRun failed = run(garvento("--export-result -26 render Dress"));
+    EXPECT_EQ(0, failed.status) << failed.output;
+    EXPECT_TRUE(has_line(failed.output,
+                         "message box (notice): \"Export failed with error: NO SNAPSHOT AVAILABLE. THE "
+                         "AVATAR MUST BE DRESSED BEFORE THE GARMENT CAN BE TRANSFERED TO ORVELLA\" "
+                         "(answer 1)"))
+        << failed.output;
+    EXPECT_TRUE(has_line(failed.output, "host: menu pick of callback id 0 on garment 1 -> plug-in returned -26"));
+    EXPECT_EQ(std::string::npos, failed.output.find("session handler set"));
+
+    const CommandRun refused = run(garvento("--host-text '{\"version\":\"9.0\"}' render Dress"));
+    EXPECT_TRUE(has_line(refused.output, "garvento: SvApiPluginInit returned 0 (plug-in refused the host)"))
+        << refused.output;
+}

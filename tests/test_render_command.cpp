@@ -1,0 +1,192 @@
+// "Render to Orvella" up to the export, run on this thread as the host runs
+// it, against the stand-in host library. Each case runs in a fresh sandbox,
+// so the settings record (and its default directory) is built afresh.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "plugin/render_command.h"
+#include "sandbox_files.h"
+#include "settings_test_files.h"
+#include "standins/garvento/standin_control.h"
+
+using namespace orvella;
+using namespace orvella_test;
+
+namespace {
+
+const std::string kOrvellaTextures = "/tmp/orvella";
+const std::string kDefault = kOrvellaTextures + "/Garvento";  // what the record derives
+const char kOrvellaSettings[] =
+    "<settings><folders><textures_default>/tmp/orvella</textures_default></folders></settings>\n";
+const int kCancel = 2;
+
+void store_preferences(const std::string& avatar, const std::string& dir) {
+    write_file(kPreferences, kDeclaration + "<orvella_garvento_settings>\n    <IncludeAvatar>" +
+                                 avatar + "</IncludeAvatar>\n    <TexturesDir>" + dir +
+                                 "</TexturesDir>\n</orvella_garvento_settings>\n");
+}
+
+std::vector<standin::Call> calls_named(const std::string& function) {
+    std::vector<standin::Call> found;
+    for (const standin::Call& call : standin::plugin_calls())
+        if (call.function == function) found.push_back(call);
+    return found;
+}
+
+// The "path" of the one export the render asked for, "" when none.
+std::string exported_path() {
+    const std::vector<standin::Call> exports = calls_named("SvApiRenderExport3DObject");
+    if (exports.size() != 1) return "";
+    const std::string& options = exports[0].args.at(1);
+    const std::string key = "\"path\":\"";
+    const std::size_t at = options.find(key);
+    return at == std::string::npos ? "" : options.substr(at + key.size(), options.size() - at - key.size() - 2);
+}
+
+std::vector<std::string> message_boxes() {
+    std::vector<std::string> boxes;
+    for (const standin::Call& call : calls_named("SvApiWndMessageBox"))
+        boxes.push_back(call.args.at(1) + ": " + call.args.at(0));
+    return boxes;
+}
+
+class RenderCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(in_sandbox());
+        make_directories(kPreferencesDir);
+        standin::reset();
+        standin::set_host_thread();
+        standin::set_garment(garment, "Skirt");
+    }
+    void TearDown() override { EXPECT_EQ(0u, standin::live_strings()) << "host strings leaked"; }
+
+    // Renders after forgetting the previous render's calls.
+    int render() {
+        standin::reset();
+        standin::set_garment(garment, name);
+        for (int answer : answers) standin::push_answer(answer);
+        answers.clear();
+        return render_to_orvella(garment);
+    }
+
+    SvApiGarmentId garment = standin::garment_id(5);
+    std::string name = "Skirt";
+    std::vector<int> answers;
+};
+
+}  // namespace
+
+TEST_F(RenderCommand, ChoosesTheTexturesDirectory) {
+    install_orvella_settings(9, kOrvellaSettings);
+    make_directories("/tmp/tex");
+    const std::string prompt =
+        "1: The path /tmp/missing is invalid so the path " + kDefault + " will be used instead";
+    struct Case {
+        const char* name;
+        std::string stored;            // TexturesDir ("" stores nothing)
+        std::vector<int> answers;
+        int result;
+        std::string path;              // "" when nothing is exported
+        std::vector<std::string> boxes;
+    };
+    const std::vector<Case> cases = {
+        {"existing directory", "/tmp/tex", {}, 0, "/tmp/tex/Skirt.fbx", {}},
+        {"trailing slash kept single", "/tmp/tex/", {}, 0, "/tmp/tex/Skirt.fbx", {}},
+        {"nothing stored: the default, missing, without asking", "", {}, -2,
+         kDefault + "/Skirt.fbx", {"0: Export failed with error: INTERNAL ERROR"}},
+        {"missing and equal to the default: no prompt", kDefault, {}, -2, kDefault + "/Skirt.fbx",
+         {"0: Export failed with error: INTERNAL ERROR"}},
+        {"missing and different: cancel", "/tmp/missing", {kCancel}, 1, "", {prompt}},
+        {"missing and different: OK exports into the default", "/tmp/missing", {1}, -2,
+         kDefault + "/Skirt.fbx", {prompt, "0: Export failed with error: INTERNAL ERROR"}},
+    };
+    for (const Case& c : cases) {
+        store_preferences("false", c.stored);
+        answers = c.answers;
+        EXPECT_EQ(c.result, render()) << c.name;
+        EXPECT_EQ(c.path, exported_path()) << c.name;
+        EXPECT_EQ(c.boxes, message_boxes()) << c.name;
+        EXPECT_EQ(c.result == 0, exists(c.path)) << c.name;
+        EXPECT_EQ(c.result == 0 ? 1u : 0u, calls_named("SvApiUpdateSessionFunctionSet_v2").size())
+            << c.name << ": the handler is registered only after a written export";
+    }
+    // Once the default exists, the same render succeeds there.
+    make_directories(kDefault);
+    store_preferences("false", "/tmp/missing");
+    EXPECT_EQ(0, render());
+    EXPECT_TRUE(exists(kDefault + "/Skirt.fbx"));
+}
+
+TEST_F(RenderCommand, EmptyDefaultAndNothingStoredExportsAtTheRoot) {
+    // No installation: the default directory is empty, and so is T.
+    EXPECT_EQ(0, render());
+    EXPECT_EQ("/Skirt.fbx", exported_path());
+    EXPECT_TRUE(message_boxes().empty());
+}
+
+TEST_F(RenderCommand, OptionTextCarriesTheStoredAvatarChoice) {
+    make_directories("/tmp/tex");
+    struct Case { const char* stored; const char* literal; };
+    for (const Case& c : {Case{"true", "true"}, Case{"false", "false"}, Case{"yes", "false"}}) {
+        store_preferences(c.stored, "/tmp/tex");
+        EXPECT_EQ(0, render());
+        const std::vector<standin::Call> exports = calls_named("SvApiRenderExport3DObject");
+        ASSERT_EQ(1u, exports.size());
+        EXPECT_EQ("5", exports[0].args.at(0)) << "the garment id is handed back unchanged";
+        EXPECT_EQ(std::string("{\"include_avatar\":") + c.literal +
+                      ",\"layout\":{\"layout_uv\":{\"piece\":\"per_piece_square\","
+                      "\"export_inside\":true}},\"path\":\"/tmp/tex/Skirt.fbx\"}",
+                  exports[0].args.at(1));
+    }
+}
+
+TEST_F(RenderCommand, ExportErrorsShowTheirWordAndReturnTheCode) {
+    make_directories("/tmp/tex");
+    store_preferences("false", "/tmp/tex");
+    struct Case { int code; const char* word; };
+    for (const Case& c : {Case{-5, "GARMENT ID MISMATCH"}, Case{-27, "API NOT SUPPORTED"},
+                          Case{3, "UNKNOWN"}, Case{-28, "UNKNOWN"}}) {
+        standin::reset();
+        standin::set_garment(garment, name);
+        standin::set_export_result(c.code);
+        EXPECT_EQ(c.code, render_to_orvella(garment));
+        EXPECT_EQ(std::vector<std::string>{std::string("0: Export failed with error: ") + c.word},
+                  message_boxes());
+        EXPECT_TRUE(calls_named("SvApiUpdateSessionFunctionSet_v2").empty());
+    }
+}
+
+TEST_F(RenderCommand, GarmentNameIsKeptAndNeverLeavesTheTexturesDirectory) {
+    make_directories("/tmp/tex");
+    store_preferences("false", "/tmp/tex");
+    EXPECT_EQ("", current_garment_name()) << "empty before the first render";
+    name = "../../x/y";
+    make_directories("/x");
+    EXPECT_EQ(0, render());
+    EXPECT_EQ("../../x/y", current_garment_name());
+    EXPECT_EQ("/tmp/tex/.._.._x_y.fbx", exported_path());
+    EXPECT_TRUE(exists("/tmp/tex/.._.._x_y.fbx"));
+    EXPECT_FALSE(exists("/x/y.fbx"));
+    EXPECT_NE(std::string::npos, read_file("/tmp/tex/.._.._x_y.fbx").find("\"Model::../../x/y\""))
+        << "the model keeps the garment's own name";
+
+    name = "Skirt 1/2";
+    EXPECT_EQ(0, render());
+    EXPECT_EQ("Skirt 1/2", current_garment_name());
+    EXPECT_EQ("/tmp/tex/Skirt 1_2.fbx", exported_path());
+}
+
+TEST_F(RenderCommand, CallsTheHostInOrder) {
+    make_directories("/tmp/tex");
+    store_preferences("true", "/tmp/tex");
+    EXPECT_EQ(0, render());
+    std::vector<std::string> functions;
+    for (const standin::Call& call : standin::plugin_calls()) functions.push_back(call.function);
+    EXPECT_EQ((std::vector<std::string>{"SvApiStringCreate", "SvApiGarmentNameGet", "SvApiStringGet",
+                                        "SvApiStringRelease", "SvApiRenderExport3DObject",
+                                        "SvApiUpdateSessionFunctionSet_v2"}),
+              functions);
+}
