@@ -1,0 +1,119 @@
+#include "handoff/renderer_import.h"
+
+#include <sys/wait.h>
+#include <tinyxml.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+
+#include "handoff/installation_finder.h"
+#include "src/importers/sceneapi/dev/orvellalive_loader.h"
+
+namespace orvella {
+namespace {
+
+constexpr int kLowestLaunched = 8;
+constexpr int kHighestLaunched = 20;
+// The normal builds whose live-link library the hand-off uses.
+constexpr int kLowestLiveLink = 8;
+constexpr int kHighestLiveLink = 9;
+constexpr double kPollBudgetSeconds = 20.0;
+constexpr useconds_t kPollInterval = 1000 * 1000;
+constexpr int kSearchDepth = 4;
+
+std::clock_t standard_clock() { return std::clock(); }
+int standard_sleep(useconds_t microseconds) { return ::usleep(microseconds); }
+
+std::atomic<std::clock_t (*)()> poll_clock{standard_clock};
+std::atomic<int (*)(useconds_t)> poll_sleep{standard_sleep};
+
+}  // namespace
+
+PollClock default_poll_clock() { return {standard_clock, standard_sleep}; }
+
+void set_poll_clock(PollClock clock) {
+    poll_clock.store(clock.clock != nullptr ? clock.clock : standard_clock);
+    poll_sleep.store(clock.sleep != nullptr ? clock.sleep : standard_sleep);
+}
+
+pid_t launch_orvella(const ImportRequest& request, const std::string& executable) {
+    if (::access(executable.c_str(), R_OK) != 0) return -1;
+    // Everything the child needs exists before the fork: in a threaded
+    // process the child may only call async-signal-safe functions.
+    char import_flag[] = "-import";
+    char* const arguments[4] = {const_cast<char*>(executable.c_str()), import_flag,
+                                const_cast<char*>(request.path.c_str()), nullptr};
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        ::execv(arguments[0], arguments);
+        ::_exit(-1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, WNOHANG);
+    return pid;
+}
+
+const TiXmlElement* find_named_model(const TiXmlElement* element, const std::string& name,
+                                     int depth) {
+    if (depth <= 0 || element == nullptr) return nullptr;
+    if (const char* modelset = element->Attribute("modelset"))
+        if (std::strcmp(modelset, "active") != 0) return nullptr;
+    if (const char* value = element->Attribute("name"))
+        if (name == value) return element;
+    for (const TiXmlElement* child = element->FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement())
+        if (const TiXmlElement* found = find_named_model(child, name, depth - 1)) return found;
+    return nullptr;
+}
+
+bool check_imported_model(const ImportRequest& request, pid_t pid) {
+    std::string reply;
+    {
+        // attach_process selects what scene_xml describes: nobody else may
+        // attach until this reply is copied.
+        LiveLinkLock lock;
+        QueryApi* api = qor_get_query_api(lock, kLowestLiveLink, kHighestLiveLink);
+        if (api == nullptr) return false;
+        if (!api->attach_process(static_cast<std::int64_t>(pid))) return false;
+        const char* text = api->scene_xml();
+        if (text == nullptr) return false;
+        reply = text;
+    }
+    TiXmlDocument document;
+    document.Parse(reply.c_str());  // errors are not examined: whatever parsed is searched
+    const TiXmlElement* root = document.FirstChildElement();
+    if (root == nullptr) return false;
+    return find_named_model(root, request.name, kSearchDepth) != nullptr;
+}
+
+void import_into_orvella(ImportRequest& request) {
+    const std::string executable =
+        installation_finder().orvella_executable_path(kLowestLaunched, kHighestLaunched);
+    if (executable.empty()) {
+        request.status = kInstallationNotFound;
+        return;
+    }
+    const pid_t pid = launch_orvella(request, executable);
+    if (pid < 0) {
+        request.status = kProcessNotCreated;
+        return;
+    }
+
+    std::clock_t (*const clock)() = poll_clock.load();
+    int (*const sleep)(useconds_t) = poll_sleep.load();
+    const std::clock_t start = clock();
+    double elapsed = 0.0;
+    bool found = false;
+    while (elapsed < kPollBudgetSeconds && !found) {
+        found = check_imported_model(request, pid);
+        // Whole seconds of processor time, as counted by the host process.
+        elapsed = static_cast<double>((clock() - start) / CLOCKS_PER_SEC);
+        sleep(kPollInterval);
+    }
+    if (!found) request.status = kImportNotConfirmed;
+}
+
+}  // namespace orvella

@@ -1,0 +1,288 @@
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "handoff/renderer_import.h"
+#include "orvella_standin.h"
+#include "sandbox_files.h"
+
+using namespace orvella;
+using namespace orvella_test;
+
+namespace {
+
+const char* const kKnobs[] = {"ORVELLA_STANDIN_IMPORT_DELAY_MS", "ORVELLA_STANDIN_MODELSET",
+                              "ORVELLA_STANDIN_DEPTH", "ORVELLA_STANDIN_REPLY"};
+
+// A poll clock whose processor time stands still until a renderer started by
+// this import has published its scene, and then advances one second per
+// reading; the sleep records its argument and yields briefly. So every
+// negative case runs its full 20 attempts against a published scene, fast.
+struct PublishedClock {
+    static std::atomic<int> readings;
+    static std::atomic<int> sleeps;
+    static std::atomic<bool> wrong_interval;
+    static std::atomic<bool> forced;  // gave up waiting for a scene
+    static std::set<pid_t> known;     // published before this import
+    static long seconds;
+    static std::chrono::steady_clock::time_point stall_deadline;
+
+    static void reset() {
+        readings = 0;
+        sleeps = 0;
+        wrong_interval = false;
+        forced = false;
+        known.clear();
+        for (pid_t pid : started_renderers())
+            if (scene_published(pid)) known.insert(pid);
+        seconds = 0;
+        stall_deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    }
+    static bool new_scene() {
+        for (pid_t pid : started_renderers())
+            if (!known.count(pid) && scene_published(pid)) return true;
+        return false;
+    }
+    static std::clock_t clock() {
+        ++readings;
+        if (!new_scene()) {
+            if (std::chrono::steady_clock::now() < stall_deadline)
+                return static_cast<std::clock_t>(seconds * CLOCKS_PER_SEC);
+            forced = true;
+        }
+        return static_cast<std::clock_t>(++seconds * CLOCKS_PER_SEC);
+    }
+    static int sleep(useconds_t microseconds) {
+        ++sleeps;
+        if (microseconds != 1000000) wrong_interval = true;
+        return ::usleep(2000);
+    }
+};
+std::atomic<int> PublishedClock::readings;
+std::atomic<int> PublishedClock::sleeps;
+std::atomic<bool> PublishedClock::wrong_interval;
+std::atomic<bool> PublishedClock::forced;
+std::set<pid_t> PublishedClock::known;
+long PublishedClock::seconds;
+std::chrono::steady_clock::time_point PublishedClock::stall_deadline;
+
+// A poll clock that reads a fixed sequence of processor times.
+struct SequenceClock {
+    static std::vector<std::clock_t> values;
+    static size_t next;
+    static int sleeps;
+    static std::clock_t clock() { return values[std::min(next++, values.size() - 1)]; }
+    static int sleep(useconds_t) { return ++sleeps, 0; }
+};
+std::vector<std::clock_t> SequenceClock::values;
+size_t SequenceClock::next;
+int SequenceClock::sleeps;
+
+std::vector<pid_t> new_renderers(const std::vector<pid_t>& before) {
+    std::vector<pid_t> now = started_renderers(), added;
+    for (pid_t pid : now)
+        if (std::find(before.begin(), before.end(), pid) == before.end()) added.push_back(pid);
+    return added;
+}
+
+class RendererImportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(in_sandbox());
+        for (const char* knob : kKnobs) ::unsetenv(knob);
+        ::setenv("ORVELLA_STANDIN_LIFETIME_MS", "60000", 1);
+        make_directories("/Library/Application Support/Orvella9");
+        PublishedClock::reset();
+        set_poll_clock({PublishedClock::clock, PublishedClock::sleep});
+    }
+    void TearDown() override { set_poll_clock(default_poll_clock()); }
+
+    // An exported file naming its model as the export service writes it.
+    std::string export_file(const std::string& model, const std::string& file = "Coat") {
+        const std::string path = "/tmp/textures/" + file + ".fbx";
+        write_file(path, "; FBX 7.4.0 project file\nObjects:  {\n\tModel: 100000, \"Model::" +
+                             model + "\", \"Mesh\" {\n\t}\n}\n");
+        return path;
+    }
+
+    // Runs one hand-off; `launched` receives the renderer it started, if any.
+    int hand_off(const std::string& name, const std::string& path, pid_t* launched = nullptr) {
+        PublishedClock::reset();
+        const std::vector<pid_t> before = started_renderers();
+        ImportRequest request{name, path};
+        import_into_orvella(request);
+        const std::vector<pid_t> added = new_renderers(before);
+        EXPECT_LE(added.size(), 1u) << "more than one renderer started";
+        if (launched != nullptr) *launched = added.empty() ? -1 : added.front();
+        return request.status;
+    }
+};
+
+}  // namespace
+
+TEST_F(RendererImportTest, NoInstallationStartsNothing) {
+    EXPECT_EQ(kInstallationNotFound, hand_off("Coat", export_file("Coat")));
+    EXPECT_TRUE(started_renderers().empty());
+    EXPECT_EQ(0, PublishedClock::readings) << "polled without a renderer";
+}
+
+TEST_F(RendererImportTest, UnusableExecutableIsNotStarted) {
+    install_bundle(9, false);  // the bundle without its executable
+    EXPECT_EQ(kProcessNotCreated, hand_off("Coat", export_file("Coat")));
+    // Readable is what counts: executable but unreadable is refused too.
+    const std::string executable = install_standin(9, false, LiveLibrary::standin);
+    ASSERT_EQ(0, ::chmod(executable.c_str(), 0111));
+    EXPECT_EQ(kProcessNotCreated, hand_off("Coat", export_file("Coat")));
+    EXPECT_TRUE(started_renderers().empty());
+    EXPECT_EQ(0, PublishedClock::readings);
+}
+
+TEST_F(RendererImportTest, ConfirmsTheImportOfTheStartedRenderer) {
+    const std::string executable = install_standin(9, false, LiveLibrary::standin);
+    const std::string path = export_file("Coat");
+    pid_t launched = -1;
+    EXPECT_EQ(kImportConfirmed, hand_off("Coat", path, &launched));
+    ASSERT_GT(launched, 0);
+    EXPECT_EQ(std::vector<std::string>({executable, "-import", path}),
+              recorded_command_line(launched));
+    // One reading before the first attempt, one after each; a one-second
+    // sleep after every attempt, the confirming one included.
+    EXPECT_GE(PublishedClock::sleeps, 1);
+    EXPECT_EQ(PublishedClock::readings - 1, PublishedClock::sleeps);
+    EXPECT_FALSE(PublishedClock::wrong_interval);
+    for (pid_t pid : attached_processes()) EXPECT_EQ(launched, pid);
+}
+
+TEST_F(RendererImportTest, SearchesActiveModelSetsFourLevelsDeep) {
+    install_standin(9, false, LiveLibrary::standin);
+    struct Case {
+        const char* name;
+        std::vector<std::pair<const char*, const char*>> knobs;
+        const char* model;  // as the file names it; the request asks for "Coat"
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {"model in an active set", {}, "Coat", kImportConfirmed},
+        {"model at level 4", {{"ORVELLA_STANDIN_DEPTH", "4"}}, "Coat", kImportConfirmed},
+        {"model is the root", {{"ORVELLA_STANDIN_DEPTH", "1"}}, "Coat", kImportConfirmed},
+        {"model at level 5", {{"ORVELLA_STANDIN_DEPTH", "5"}}, "Coat", kImportNotConfirmed},
+        {"only in an inactive set", {{"ORVELLA_STANDIN_MODELSET", "hidden"}}, "Coat",
+         kImportNotConfirmed},
+        {"in a set marked Active", {{"ORVELLA_STANDIN_MODELSET", "Active"}}, "Coat",
+         kImportNotConfirmed},
+        {"name differs in case", {}, "coat", kImportNotConfirmed},
+        {"name has a trailing space", {}, "Coat ", kImportNotConfirmed},
+        {"empty reply", {{"ORVELLA_STANDIN_REPLY", "empty"}}, "Coat", kImportNotConfirmed},
+        {"malformed reply", {{"ORVELLA_STANDIN_REPLY", "malformed"}}, "Coat",
+         kImportNotConfirmed},
+        {"renderer never imports", {{"ORVELLA_STANDIN_REPLY", "never"}}, "Coat",
+         kImportNotConfirmed},
+    };
+    for (const Case& c : cases) {
+        for (const char* knob : kKnobs) ::unsetenv(knob);
+        for (const auto& knob : c.knobs) ::setenv(knob.first, knob.second, 1);
+        pid_t launched = -1;
+        EXPECT_EQ(c.status, hand_off("Coat", export_file(c.model), &launched)) << c.name;
+        // A failure must come from the scene, not from a renderer too slow.
+        EXPECT_TRUE(scene_published(launched)) << c.name;
+        EXPECT_FALSE(PublishedClock::forced) << c.name;
+        if (c.status == kImportNotConfirmed) {
+            EXPECT_GE(PublishedClock::sleeps, 20) << c.name;  // twenty after the scene was there
+        }
+    }
+}
+
+TEST_F(RendererImportTest, BudgetIsTwentyWholeSecondsOfProcessorTime) {
+    install_standin(9, false, LiveLibrary::standin);
+    ::setenv("ORVELLA_STANDIN_REPLY", "never", 1);
+    const std::clock_t second = CLOCKS_PER_SEC;
+    struct Case { std::vector<std::clock_t> readings; int attempts; };
+    const Case cases[] = {
+        {{0, 20 * second}, 1},
+        {{0, 20 * second - 1, 20 * second}, 2},     // 19.999999 s counts as 19
+        {{5 * second, 25 * second - 1, 25 * second}, 2},
+        {{0, 3 * second, 19 * second, 21 * second}, 3},
+    };
+    for (const Case& c : cases) {
+        SequenceClock::values = c.readings;
+        SequenceClock::next = 0;
+        SequenceClock::sleeps = 0;
+        set_poll_clock({SequenceClock::clock, SequenceClock::sleep});
+        ImportRequest request{"Coat", export_file("Coat")};
+        import_into_orvella(request);
+        EXPECT_EQ(kImportNotConfirmed, request.status);
+        EXPECT_EQ(c.attempts, SequenceClock::sleeps) << "readings from " << c.readings.front();
+    }
+}
+
+TEST_F(RendererImportTest, NewerRendererIsStartedButHasNoLiveLink) {
+    const std::string executable = install_standin(10, false, LiveLibrary::standin);
+    pid_t launched = -1;
+    EXPECT_EQ(kImportNotConfirmed, hand_off("Coat", export_file("Coat"), &launched));
+    ASSERT_GT(launched, 0);
+    EXPECT_EQ(executable, recorded_command_line(launched).at(0));
+    EXPECT_TRUE(attached_processes().empty()) << "the library of version 10 was used";
+}
+
+TEST_F(RendererImportTest, AttachesTheStartedRendererNotOneAlreadyRunning) {
+    const std::string executable = install_standin(9, false, LiveLibrary::standin);
+    // Another instance that has taken in a "Coat" of its own.
+    ImportRequest other_request{"Coat", export_file("Coat", "other")};
+    const pid_t other = launch_orvella(other_request, executable);
+    ASSERT_GT(other, 0);
+    ASSERT_TRUE(wait_until([&] { return scene_published(other); }));
+    EXPECT_EQ(executable, recorded_command_line(other).at(0));
+
+    ::setenv("ORVELLA_STANDIN_REPLY", "never", 1);
+    pid_t launched = -1;
+    EXPECT_EQ(kImportNotConfirmed, hand_off("Coat", export_file("Coat"), &launched));
+    ::unsetenv("ORVELLA_STANDIN_REPLY");
+    EXPECT_EQ(kImportConfirmed, hand_off("Coat", export_file("Coat"), &launched));
+    const std::vector<pid_t> attached = attached_processes();
+    ASSERT_FALSE(attached.empty());
+    EXPECT_EQ(0, std::count(attached.begin(), attached.end(), other));
+    EXPECT_EQ(launched, attached.back());
+}
+
+TEST_F(RendererImportTest, ChildThatCannotExecEndsWithStatus255) {
+    const std::string executable = install_standin(9, false, LiveLibrary::standin);
+    ASSERT_EQ(0, ::chmod(executable.c_str(), 0644));  // readable, not executable
+    ImportRequest request{"Coat", export_file("Coat")};
+    const pid_t pid = launch_orvella(request, executable);
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(pid, ::waitpid(pid, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(255, WEXITSTATUS(status));
+    EXPECT_EQ(-1, launch_orvella(request, "/Applications/none/orvella"));
+}
+
+// A live-link library whose tables are built by hand in C answers the real
+// import: the entries the plug-in calls sit where the library has them.
+TEST_F(RendererImportTest, HandBuiltLiveLinkTablesAnswerTheImport) {
+    install_standin(9, false, LiveLibrary::abi_check);
+    // This library confirms at once, before the renderer may have recorded
+    // itself: wait for that record.
+    EXPECT_EQ(kImportConfirmed, hand_off("abi-check", export_file("abi-check")));
+    ASSERT_TRUE(wait_until([] { return started_renderers().size() == 1; }));
+    const pid_t launched = started_renderers().front();
+    void* library = ::dlopen("/Applications/Orvella9.app/Contents/MacOS/qororvellalive6.so",
+                             RTLD_LAZY | RTLD_NOLOAD);
+    ASSERT_NE(nullptr, library) << "the library was not loaded";
+    using AttachedPid = std::int64_t (*)();
+    auto attached = reinterpret_cast<AttachedPid>(::dlsym(library, "abi_check_attached_pid"));
+    ASSERT_NE(nullptr, attached);
+    EXPECT_EQ(launched, attached());
+    ::dlclose(library);
+}

@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+#include <tinyxml.h>
+
+#include <string>
+
+#include "handoff/renderer_import.h"
+
+using orvella::find_named_model;
+
+namespace {
+
+// The "id" of the element the search returns for `name` with depth 4, or
+// "none".
+std::string found_in(const char* xml, const std::string& name, int depth = 4) {
+    TiXmlDocument document;
+    document.Parse(xml);
+    const TiXmlElement* found = find_named_model(document.FirstChildElement(), name, depth);
+    if (found == nullptr) return "none";
+    const char* id = found->Attribute("id");
+    return id != nullptr ? id : "?";
+}
+
+}  // namespace
+
+TEST(SceneSearch, MatchesExactNamesInActiveSetsWithinFourLevels) {
+    struct Case { const char* what; const char* xml; const char* name; const char* found; };
+    const Case cases[] = {
+        {"root itself", R"(<a name="Coat" id="r"/>)", "Coat", "r"},
+        {"level 4", R"(<a><b><c><d name="Coat" id="4"/></c></b></a>)", "Coat", "4"},
+        {"level 5", R"(<a><b><c><d><e name="Coat" id="5"/></d></c></b></a>)", "Coat", "none"},
+        {"element before its children",
+         R"(<a><b name="Coat" id="parent"><c name="Coat" id="child"/></b></a>)", "Coat", "parent"},
+        {"document order", R"(<a><b><c name="Coat" id="deep"/></b><d name="Coat" id="late"/></a>)",
+         "Coat", "deep"},
+        {"inactive set skipped with its subtree",
+         R"(<a><s modelset="off"><m name="Coat" id="x"/></s><m name="Coat" id="y"/></a>)", "Coat",
+         "y"},
+        {"inactive set on the match itself", R"(<a><m modelset="off" name="Coat" id="x"/></a>)",
+         "Coat", "none"},
+        {"active set on the match", R"(<a><m modelset="active" name="Coat" id="x"/></a>)", "Coat",
+         "x"},
+        {"inactive root", R"(<a modelset="" name="Coat" id="r"/>)", "Coat", "none"},
+        {"case differs", R"(<a name="coat"/>)", "Coat", "none"},
+        {"trailing space", R"(<a name="Coat "/>)", "Coat", "none"},
+        {"prefix only", R"(<a name="Coa"/>)", "Coat", "none"},
+        {"no name attributes", R"(<Coat><Coat>Coat</Coat></Coat>)", "Coat", "none"},
+        {"empty name matches an empty name", R"(<a><b name="" id="e"/></a>)", "", "e"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.found, found_in(c.xml, c.name)) << c.what;
+}
+
+TEST(SceneSearch, DepthAndMissingInput) {
+    EXPECT_EQ("none", found_in(R"(<a name="Coat" id="r"/>)", "Coat", 0));
+    EXPECT_EQ("none", found_in(R"(<a name="Coat" id="r"/>)", "Coat", -3));
+    EXPECT_EQ("2", found_in(R"(<a><b name="Coat" id="2"/></a>)", "Coat", 2));
+    EXPECT_EQ("none", found_in(R"(<a><b name="Coat" id="2"/></a>)", "Coat", 1));
+    EXPECT_EQ("none", found_in("", "Coat"));
+    EXPECT_EQ("none", found_in("<<<not xml", "Coat"));
+}
