@@ -3,9 +3,11 @@
 // host-visible event on its own line.
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "standins/garvento/browser_window.h"
 #include "standins/garvento/standin_control.h"
 
 namespace {
@@ -18,9 +20,14 @@ const char kUsage[] =
     "  --answer N            answer of the next message box (repeatable; later boxes answer 1)\n"
     "  --window-handle H     handle of the first HTML window (default 1)\n"
     "  --wait-requests N     at the end, deliver session requests until N have been delivered\n"
-    "  --deadline SECONDS    how long the end waits at most (default 30)\n"
+    "  --deadline SECONDS    how long the end waits at most (default 30; 3600 with --browser)\n"
+    "  --browser             show HTML windows in a web browser: serve each on 127.0.0.1 and\n"
+    "                        print its address (endpoints: standins/garvento/browser_window.h)\n"
+    "  --port N              port of --browser (default 0: any free one)\n"
+    "  --pages DIR           folder of the plug-in's pages for --browser (default: the plug-in's)\n"
     "At the end the host delivers queued session requests and events until\n"
-    "--wait-requests are delivered (exit 4 when the deadline passes first).\n"
+    "--wait-requests are delivered and, with --browser, every window is closed\n"
+    "(exit 4 when the deadline passes first).\n"
     "commands, run in order on the host's thread after SvApiPluginInit:\n"
     "  render NAME           pick \"Render to Orvella\" on a garment named NAME\n"
     "  settings              pick \"Settings\"\n"
@@ -37,6 +44,10 @@ struct Options {
     std::string plugin;
     std::size_t wait_requests = 0;
     double deadline_seconds = 30;
+    bool deadline_given = false;
+    bool browser = false;
+    int port = 0;
+    std::string pages;
     std::vector<Command> commands;
 };
 
@@ -73,7 +84,13 @@ Options parse(int argc, char** argv) {
         else if (a == "--answer") standin::push_answer(static_cast<int>(number(next("a number"), a)));
         else if (a == "--window-handle") standin::set_next_window_handle(static_cast<SvApiWindowHandle>(number(next("a number"), a)));
         else if (a == "--wait-requests") options.wait_requests = static_cast<std::size_t>(number(next("a number"), a));
-        else if (a == "--deadline") options.deadline_seconds = static_cast<double>(number(next("seconds"), a));
+        else if (a == "--deadline") {
+            options.deadline_seconds = static_cast<double>(number(next("seconds"), a));
+            options.deadline_given = true;
+        }
+        else if (a == "--browser") options.browser = true;
+        else if (a == "--port") options.port = static_cast<int>(number(next("a number"), a));
+        else if (a == "--pages") options.pages = next("a folder");
         else if (a == "--help" || a == "-h") { std::fputs(kUsage, stdout); std::exit(0); }
         else if (a == "render") options.commands.push_back({a, {next("a garment name")}});
         else if (a == "settings" || a == "pump") options.commands.push_back({a, {}});
@@ -127,17 +144,50 @@ int main(int argc, char** argv) {
     say("garvento: SvApiPluginInit returned " + std::to_string(registered) +
         (registered == 1 ? " (plug-in registered)" : " (plug-in refused the host)"));
 
+    // Browser mode: the windows live in a browser; their events come in on
+    // the server's threads and reach the plug-in through the pump below, on
+    // this thread. The driver goes before the plug-in is unloaded.
+    std::shared_ptr<standin::BrowserWindow> browser;
+    struct DriverReset {
+        ~DriverReset() { standin::set_window_driver(nullptr); }
+    } driver_reset;
+    double deadline_seconds = options.deadline_seconds;
+    if (options.browser) {
+        const std::string& p = options.plugin;
+        const std::string pages = !options.pages.empty() ? options.pages
+                                  : p.find('/') == std::string::npos ? std::string(".")
+                                  : p.substr(0, p.rfind('/'));
+        browser = std::make_shared<standin::BrowserWindow>(pages);
+        std::string error;
+        if (!browser->start(options.port, error)) {
+            say("garvento: " + error);
+            return 5;
+        }
+        browser->set_announce([](const std::string& line) { say("garvento: " + line); });
+        standin::set_window_driver(browser);
+        say("garvento: HTML windows are served at " + browser->address() + ", pages from " + pages);
+        if (!options.deadline_given) deadline_seconds = 3600;
+    }
+
     run(options.commands);
 
-    const auto timeout = std::chrono::milliseconds(static_cast<long long>(options.deadline_seconds * 1000));
+    const auto timeout = std::chrono::milliseconds(static_cast<long long>(deadline_seconds * 1000));
     const std::size_t wanted = options.wait_requests;
     if (wanted > 0) say("garvento: waiting for " + std::to_string(wanted) + " session request(s)");
-    const bool done = standin::pump_until([wanted] { return standin::delivered_requests() >= wanted; }, timeout);
+    if (browser && browser->any_open()) say("garvento: waiting until every window is closed");
+    const bool done = standin::pump_until(
+        [wanted, &browser] {
+            return standin::delivered_requests() >= wanted && !(browser && browser->any_open());
+        },
+        timeout);
     if (!done) {
         say("garvento: deadline passed with " + std::to_string(standin::delivered_requests()) + " of " +
-            std::to_string(wanted) + " session request(s) delivered");
+            std::to_string(wanted) + " session request(s) delivered" +
+            (browser && browser->any_open() ? " and a window open" : ""));
         return 4;
     }
+    if (browser && !browser->wait_until_pages_heard_close(std::chrono::seconds(5)))
+        say("garvento: a page did not hear that its window closed");
     say("garvento: done");
     return 0;
 }

@@ -227,7 +227,9 @@ int SvApiWndMessageBox(const char* text, int kind, int* answer) {
     if (answer) *answer = given;
     Call call = make_call("SvApiWndMessageBox", {text_of(text), std::to_string(kind)});
     call.note = "answer " + std::to_string(given);
+    std::shared_ptr<standin::WindowDriver> driver = state.driver;
     state.log(std::move(call), lock);
+    driver->on_message_box(text_of(text), kind);
     return 0;
 }
 

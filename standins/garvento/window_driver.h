@@ -40,6 +40,9 @@ public:
     virtual int on_message(SvApiWindowHandle window, const std::string& text);
     // SvApiWndHTMLClose on an open window; it is closed whatever this returns.
     virtual void on_close(SvApiWindowHandle window);
+    // SvApiWndMessageBox, after its answer was chosen from the script: a
+    // driver may show the text where the user looks (the answer stays).
+    virtual void on_message_box(const std::string& text, int kind);
 };
 
 }  // namespace standin

@@ -1,0 +1,130 @@
+// The settings page in a real browser, served by the stand-in host in its
+// browser mode with the real plug-in behind it.
+"use strict";
+
+const { test, before, after, beforeEach, afterEach } = require("node:test");
+const assert = require("node:assert/strict");
+const fs = require("node:fs");
+const path = require("node:path");
+const h = require("./garvento_host");
+
+const ARTIFACTS = process.env.BROWSER_ARTIFACTS || path.join(__dirname, "..", "artifacts");
+const STORED = h.preferencesFile("true", "/tmp/stored-textures");
+
+let browser;
+let host;
+let page;
+let dialogs;
+
+before(async () => {
+  h.installOrvella();
+  fs.mkdirSync("/tmp/stored-textures", { recursive: true });
+  fs.mkdirSync("/tmp/new-textures", { recursive: true });
+  browser = await h.launchBrowser();
+});
+
+after(async () => { if (browser) await browser.close(); });
+
+beforeEach(async () => {
+  fs.writeFileSync(h.PREFERENCES, STORED);
+  host = await h.startHost();
+  page = await browser.context.newPage();
+  // The host's message boxes show as browser alerts; note and dismiss them.
+  dialogs = [];
+  page.on("dialog", async (dialog) => { dialogs.push(dialog.message()); await dialog.accept(); });
+  await page.goto(host.url);
+  await page.locator("#ok:enabled").waitFor();
+});
+
+afterEach(async () => {
+  if (page) await page.close();
+  await h.stopHost(host);
+});
+
+const closedText = () => page.locator("#status").textContent();
+async function expectClosed() {
+  await page.getByText("The settings window is closed.").waitFor();
+  assert.equal(await host.exited, 0, "the host ends once its only window closed:\n" + host.output);
+}
+
+test("the page shows the stored values, labelled", async () => {
+  assert.equal(await page.title(), "Orvella Settings");
+  assert.equal(await page.getByLabel("Include avatar").isChecked(), true);
+  assert.equal(await page.getByLabel("Textures directory").inputValue(), "/tmp/stored-textures");
+  assert.ok(await page.getByRole("button", { name: "OK" }).isEnabled());
+  assert.ok(await page.getByRole("button", { name: "Cancel" }).isEnabled());
+  fs.mkdirSync(ARTIFACTS, { recursive: true });
+  await page.screenshot({ path: path.join(ARTIFACTS, "settings-window.png") });
+});
+
+test("OK with an existing folder writes the preferences file exactly", async () => {
+  await page.getByLabel("Include avatar").uncheck();
+  await page.getByLabel("Textures directory").fill("/tmp/new-textures");
+  await page.getByRole("button", { name: "OK" }).click();
+  await expectClosed();
+  assert.equal(h.readPreferences(), h.preferencesFile("false", "/tmp/new-textures"));
+});
+
+test("the default folder is accepted before it exists", async () => {
+  await page.getByLabel("Textures directory").fill(h.DEFAULT_DIR);
+  await page.getByRole("button", { name: "OK" }).click();
+  await expectClosed();
+  assert.equal(h.readPreferences(), h.preferencesFile("true", h.DEFAULT_DIR));
+});
+
+test("a missing folder shows the host's message and keeps the page open", async () => {
+  await page.getByLabel("Textures directory").fill("/tmp/no-such-folder");
+  await page.getByRole("button", { name: "OK" }).click();
+  await h.waitFor(() => dialogs.length > 0, "the host's message box");
+  assert.deepEqual(dialogs, ["Textures directory must be an exisiting directory"]);
+  assert.equal(await page.getByLabel("Textures directory").inputValue(), "/tmp/no-such-folder");
+  assert.ok(await page.getByRole("button", { name: "OK" }).isEnabled());
+  assert.notEqual(await closedText(), "The settings window is closed.");
+  assert.equal(host.child.exitCode, null, "the window is still open in the host");
+  assert.equal(h.readPreferences(), STORED);
+
+  // Corrected, the same window saves.
+  await page.getByLabel("Textures directory").fill("/tmp/new-textures");
+  await page.getByRole("button", { name: "OK" }).click();
+  await expectClosed();
+  assert.equal(h.readPreferences(), h.preferencesFile("true", "/tmp/new-textures"));
+});
+
+test("Cancel leaves the preferences file as it was", async () => {
+  await page.getByLabel("Textures directory").fill("/tmp/new-textures");
+  await page.getByLabel("Include avatar").uncheck();
+  await page.getByRole("button", { name: "Cancel" }).click();
+  await expectClosed();
+  assert.equal(h.readPreferences(), STORED);
+});
+
+test("the keyboard alone confirms, with a visible focus", async () => {
+  // The directory field has the focus when the values arrive.
+  assert.equal(await page.evaluate(() => document.activeElement.id), "textures-dir");
+  await page.keyboard.press("Shift+Tab");
+  assert.equal(await page.evaluate(() => document.activeElement.id), "include-avatar");
+  const outline = await page.evaluate(() => getComputedStyle(document.activeElement).outlineStyle);
+  assert.notEqual(outline, "none", "the focused checkbox shows its focus");
+  await page.keyboard.press("Space");
+  await page.keyboard.press("Tab");
+  await page.keyboard.press("ControlOrMeta+A");
+  await page.keyboard.type("/tmp/new-textures");
+  await page.keyboard.press("Enter");
+  await expectClosed();
+  assert.equal(h.readPreferences(), h.preferencesFile("false", "/tmp/new-textures"));
+});
+
+test("Escape cancels from the keyboard", async () => {
+  await page.keyboard.type("/tmp/new-textures");
+  await page.keyboard.press("Escape");
+  await expectClosed();
+  assert.equal(h.readPreferences(), STORED);
+});
+
+test("Enter on the focused Cancel button cancels", async () => {
+  await page.keyboard.press("Tab");  // from the directory field to Cancel
+  assert.equal(await page.evaluate(() => document.activeElement.id), "cancel");
+  await page.keyboard.press("Enter");
+  await expectClosed();
+  assert.equal(h.readPreferences(), STORED);
+});
