@@ -34,9 +34,11 @@ class StandinQuery final : public orvella::QueryApi {
 public:
     void reserved_0() override { not_called("QueryApi entry 0"); }
     bool attach_process(std::int64_t process_id) override {
-        append_line(attached_path(), std::to_string(process_id));
+        // Selecting comes first, as in a library that then talks to the
+        // renderer: another caller's selection may overwrite it meanwhile.
         attached_ = static_cast<long>(process_id);
         attacher_ = ::pthread_self();
+        append_line(attached_path(), std::to_string(process_id));
         std::string scene;
         return process_runs(attached_) && read_whole_file(scene_path(attached_), scene);
     }
