@@ -84,14 +84,6 @@ TEST(LogLine, LayoutOfEveryPart) {
     EXPECT_NE(std::string::npos, CaptureOutput::last.find(" DEBUG3:  12 3.5\n"));
 }
 
-TEST(LogLine, LevelNames) {
-    const char* const names[] = {"ERROR",  "WARNING", "INFO",   "DEBUG", "DEBUG1",
-                                 "DEBUG2", "DEBUG3",  "DEBUG4", "NONE"};
-    for (int level = 0; level <= 8; ++level) EXPECT_STREQ(names[level], log_level_name(level));
-    EXPECT_STREQ("NONE", log_level_name(9));
-    EXPECT_STREQ("NONE", log_level_name(-1));
-}
-
 TEST(LogLine, TimeOfDayHasThreeDigitMilliseconds) {
     ::setenv("TZ", "UTC", 1);
     ::tzset();
