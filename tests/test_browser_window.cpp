@@ -1,8 +1,12 @@
 // The stand-in host's browser window over plain HTTP, as a script (or the
 // page's bridge) drives it: the real plug-in behind it, the HTTP server's
 // threads only queueing, and every plug-in call made on the host's thread.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -21,6 +25,28 @@ const std::string kPreferences =
 const std::chrono::milliseconds kDeadline(10000);
 
 std::string folder_of(const std::string& path) { return path.substr(0, path.rfind('/')); }
+
+// Sends `request` as it stands and returns the status line of the answer,
+// or "" when none came within five seconds.
+std::string raw_status_line(int port, const std::string& request) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return "";
+    timeval limit{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::send(fd, request.data(), request.size(), 0) == static_cast<ssize_t>(request.size())) {
+        char buffer[256];
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got > 0) answer.assign(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return answer.substr(0, answer.find("\r\n"));
+}
 
 class BrowserWindowTest : public ::testing::Test {
 protected:
@@ -123,6 +149,17 @@ TEST_F(BrowserWindowTest, RoundTripSavesAndCloses) {
     // host's thread, though every event came in on a server thread.
     for (const standin::Call& call : standin::calls())
         EXPECT_TRUE(call.host_thread) << call.function;
+}
+
+TEST_F(BrowserWindowTest, ReadyNeedsNoBody) {
+    // What "curl -X POST .../ready" sends: no body and no length.
+    EXPECT_EQ("HTTP/1.1 204 No Content",
+              raw_status_line(browser_->port(), "POST " + window_ + "ready HTTP/1.1\r\n"
+                                                "Host: 127.0.0.1\r\nConnection: close\r\n\r\n"));
+    long after = 0;
+    ASSERT_TRUE(standin::pump_until([] { return !standin::windows().at(0).messages.empty(); },
+                                    kDeadline));
+    EXPECT_EQ("message:false:", next(after));
 }
 
 TEST_F(BrowserWindowTest, RejectedReplyShowsTheNoticeAndStaysOpen) {

@@ -226,8 +226,11 @@ void BrowserWindow::route() {
     server.set_keep_alive_max_count(1);
 
     // Page events: queued for the host's thread, never delivered from here.
+    // The body is read only for a reply, so a bare "curl -X POST .../ready"
+    // (no body, no length) is answered at once.
     auto event = [this](int kind, bool with_body) {
-        return [this, kind, with_body](const httplib::Request& req, httplib::Response& res) {
+        return [this, kind, with_body](const httplib::Request& req, httplib::Response& res,
+                                       const httplib::ContentReader& read_body) {
             const SvApiWindowHandle window = std::stoull(req.matches[1].str());
             {
                 std::lock_guard<std::mutex> lock(mutex_);
@@ -235,7 +238,14 @@ void BrowserWindow::route() {
                 if (it == windows_.end()) { res.status = 404; return; }
                 if (!it->second.open) { res.status = 410; return; }
             }
-            post_window_event(window, kind, with_body ? req.body : std::string());
+            std::string text;
+            if (with_body) {
+                read_body([&text](const char* data, size_t length) {
+                    text.append(data, length);
+                    return true;
+                });
+            }
+            post_window_event(window, kind, text);
             no_store(res);
             res.status = 204;
         };
