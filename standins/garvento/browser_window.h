@@ -11,8 +11,8 @@
 //   GET  /window/W/bridge.js    the bridge: defines window.svHost for the
 //                               page (onmessage, onclose, ready(), send(text))
 //                               on top of the three endpoints below.
-//   POST /window/W/ready        the page can take messages: event kind 4,
-//                               body ignored.
+//   POST /window/W/ready        the page can take messages: event kind 4;
+//                               any body is ignored, none is needed.
 //   POST /window/W/reply        the page's reply: event kind 2 whose text is
 //                               the request body, byte for byte ("" cancels).
 //   GET  /window/W/next?after=N the first thing the host did to the window
@@ -25,7 +25,9 @@
 //                                          asked again, it answers the same)
 //
 // ready and reply answer 204 once the event is queued, 410 for a closed
-// window; every path of an unknown window answers 404. A person can open the
+// window; every path of an unknown window answers 404. A host message box
+// is a notice in every open window (the bridge shows it with alert()); its
+// answer still comes from the stand-in's script. A person can open the
 // printed address in a browser; a script can drive the same window with curl:
 //
 //   curl -s -X POST http://127.0.0.1:PORT/window/1/ready
