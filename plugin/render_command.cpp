@@ -42,11 +42,10 @@ int hand_off(const std::string& /*garment_name*/, const std::string& /*path*/) {
 }
 
 int render(SvApiGarmentId garment, std::string& exported_path) {
-    {
-        HostString name;
-        SvApiGarmentNameGet(garment, name.handle());
-        current_garment_name() = name.text();
-    }
+    // Released when the command ends, whichever way it ends.
+    HostString name;
+    SvApiGarmentNameGet(garment, name.handle());
+    current_garment_name() = name.text();
 
     const PluginSettings& settings = plugin_settings();
     const std::string default_directory = settings.default_textures_dir();

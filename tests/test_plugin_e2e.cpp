@@ -145,8 +145,8 @@ TEST_F(PluginInHost, RenderExportsAndRegistersTheHandler) {
     ASSERT_EQ(6u, lines.size());
     EXPECT_EQ("SvApiRenderExport3DObject(3, {\"include_avatar\":true,\"layout\":{\"layout_uv\":{\"piece\":"
               "\"per_piece_square\",\"export_inside\":true}},\"path\":\"/tmp/tex/Dress.fbx\"})",
-              lines[4]);
-    EXPECT_EQ("SvApiUpdateSessionFunctionSet_v2(object#2)", lines[5])
+              lines[3]);
+    EXPECT_EQ("SvApiUpdateSessionFunctionSet_v2(object#2)", lines[4])
         << "the import-error handler, not the menu object";
     EXPECT_TRUE(exists("/tmp/tex/Dress.fbx"));
 }

@@ -186,7 +186,17 @@ TEST_F(RenderCommand, CallsTheHostInOrder) {
     std::vector<std::string> functions;
     for (const standin::Call& call : standin::plugin_calls()) functions.push_back(call.function);
     EXPECT_EQ((std::vector<std::string>{"SvApiStringCreate", "SvApiGarmentNameGet", "SvApiStringGet",
-                                        "SvApiStringRelease", "SvApiRenderExport3DObject",
-                                        "SvApiUpdateSessionFunctionSet_v2"}),
+                                        "SvApiRenderExport3DObject",
+                                        "SvApiUpdateSessionFunctionSet_v2", "SvApiStringRelease"}),
+              functions);
+
+    // A cancelled render releases the name's handle too.
+    store_preferences("true", "/tmp/missing");
+    answers = {kCancel};
+    EXPECT_EQ(1, render());
+    functions.clear();
+    for (const standin::Call& call : standin::plugin_calls()) functions.push_back(call.function);
+    EXPECT_EQ((std::vector<std::string>{"SvApiStringCreate", "SvApiGarmentNameGet", "SvApiStringGet",
+                                        "SvApiWndMessageBox", "SvApiStringRelease"}),
               functions);
 }

@@ -1,6 +1,7 @@
 // The stand-in host's state and the control surface over it.
 #include "standins/garvento/standin_host_state.h"
 
+#include <new>
 #include <utility>
 
 namespace standin {
@@ -41,8 +42,11 @@ bool run_one_task() {
 HostState::HostState() : driver(std::make_shared<WindowDriver>()) {}
 
 HostState& HostState::get() {
-    static HostState state;
-    return state;
+    // Never destroyed: a plug-in's worker thread may still call the host
+    // while the process exits, as it may in a real host.
+    alignas(HostState) static unsigned char storage[sizeof(HostState)];
+    static HostState* state = ::new (storage) HostState();
+    return *state;
 }
 
 void HostState::log(Call call, std::unique_lock<std::mutex>& lock) {
