@@ -1,0 +1,116 @@
+// One poll attempt of the hand-off, check_imported_model, through the
+// stand-in live-link library, for scene replies of 1 KiB, 1 MiB and 16 MiB,
+// beside what it cannot avoid: the library's own answer (attach_process and
+// scene_xml, which the stand-in serves by reading the published scene file)
+// and a bare TiXmlDocument::Parse of the same text. The model searched for
+// is the last one of the scene, in an active model set, at level 3.
+//
+// Runs inside tools/sandbox (tools/bench does): the stand-in library is
+// installed as Orvella 9's, and the scene is published for this process's
+// own id, which the stand-in attaches to while the process runs.
+#include <benchmark/benchmark.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <tinyxml.h>
+
+#include <cstdint>
+#include <string>
+
+#include "bench_support.h"
+#include "handoff/renderer_import.h"
+#include "src/importers/sceneapi/dev/orvella_live.h"
+#include "standins/orvella/scene_channel.h"
+
+namespace {
+
+const char kModel[] = "Skirt";
+
+// A scene of about `bytes` bytes: model sets of models, the searched model
+// last.
+std::string scene_of(std::size_t bytes) {
+    std::string scene = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<scene name=\"untitled\">\n";
+    const std::string tail = "  <modelset name=\"garments\" modelset=\"active\">\n"
+                             "    <model name=\"" + std::string(kModel) + "\" type=\"mesh\"/>\n"
+                             "  </modelset>\n</scene>\n";
+    for (int set = 0; scene.size() + tail.size() < bytes; ++set) {
+        scene += "  <modelset name=\"set" + std::to_string(set) + "\" modelset=\"active\">\n";
+        for (int m = 0; m < 8 && scene.size() + tail.size() < bytes; ++m)
+            scene += "    <model name=\"model_" + std::to_string(set) + "_" + std::to_string(m) +
+                     "\" type=\"mesh\" material=\"fabric\"/>\n";
+        scene += "  </modelset>\n";
+    }
+    return scene + tail;
+}
+
+// Installs the library once and publishes a scene of `bytes` for this process.
+void publish(std::size_t bytes) {
+    static bool installed = false;
+    if (!installed) {
+        const std::string bundle = orvella_bench::install_orvella9();
+        orvella_bench::copy_file(ORVELLA_STANDIN_LIVE6, bundle + "qororvellalive6.so");
+        orvella_bench::make_directories(orvella_standin::channel_directory());
+        installed = true;
+    }
+    orvella_bench::write_file(orvella_standin::scene_path(::getpid()), scene_of(bytes));
+}
+
+void BM_PollAttempt(benchmark::State& state) {
+    const std::size_t bytes = static_cast<std::size_t>(state.range(0));
+    publish(bytes);
+    orvella::ImportRequest request;
+    request.name = kModel;
+    request.path = "/tmp/Skirt.fbx";
+    for (auto _ : state) {
+        const bool confirmed = orvella::check_imported_model(request, ::getpid());
+        if (!confirmed) {
+            state.SkipWithError("the model was not confirmed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
+}
+
+// What the stand-in library itself spends answering one attempt.
+void BM_LiveLinkReply(benchmark::State& state) {
+    const std::size_t bytes = static_cast<std::size_t>(state.range(0));
+    publish(bytes);
+    void* library = ::dlopen("/Applications/Orvella9.app/Contents/MacOS/qororvellalive6.so",
+                             RTLD_LAZY | RTLD_LOCAL);
+    auto initialize = library ? reinterpret_cast<orvella::OrvellaLiveInitialize>(
+                                    ::dlsym(library, orvella::kOrvellaLiveInitializeSymbol))
+                              : nullptr;
+    orvella::OrvellaLive* live = initialize ? initialize() : nullptr;
+    orvella::QueryApi* api = live ? live->query_api() : nullptr;
+    if (api == nullptr) {
+        state.SkipWithError("the stand-in live-link library does not answer");
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(api->attach_process(::getpid()));
+        std::string reply = api->scene_xml();
+        benchmark::DoNotOptimize(reply.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
+}
+
+void BM_BareParse(benchmark::State& state) {
+    const std::size_t bytes = static_cast<std::size_t>(state.range(0));
+    const std::string scene = scene_of(bytes);
+    for (auto _ : state) {
+        TiXmlDocument document;
+        document.Parse(scene.c_str());
+        benchmark::DoNotOptimize(document.FirstChildElement());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
+}
+
+#define SCENE_SIZES ->Arg(1 << 10)->Arg(1 << 20)->Arg(16 << 20)->Unit(benchmark::kMicrosecond)
+BENCHMARK(BM_BareParse) SCENE_SIZES;
+BENCHMARK(BM_LiveLinkReply) SCENE_SIZES;
+BENCHMARK(BM_PollAttempt) SCENE_SIZES;
+
+}  // namespace
+
+BENCHMARK_MAIN();

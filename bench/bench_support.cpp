@@ -1,0 +1,66 @@
+#include "bench_support.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+namespace orvella_bench {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& what) {
+    std::fprintf(stderr, "bench: %s: %s\n", what.c_str(), std::strerror(errno));
+    std::exit(1);
+}
+
+}  // namespace
+
+bool in_sandbox() {
+    const char* home = std::getenv("HOME");
+    return home != nullptr && std::string(home) == "/home/tester" && ::getuid() == 1000 &&
+           ::access("/Applications", W_OK) == 0;
+}
+
+void make_directories(const std::string& path) {
+    for (std::string::size_type slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string prefix = path.substr(0, slash);
+        if (!prefix.empty() && ::mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST)
+            fail("mkdir " + prefix);
+        if (slash == std::string::npos) break;
+    }
+}
+
+void write_file(const std::string& path, const std::string& contents) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << contents;
+    if (!out.flush()) fail("write " + path);
+}
+
+void copy_file(const std::string& from, const std::string& to) {
+    std::ifstream in(from, std::ios::binary);
+    if (!in) fail("read " + from);
+    std::ofstream out(to, std::ios::binary | std::ios::trunc);
+    out << in.rdbuf();
+    if (!out.flush()) fail("write " + to);
+    struct stat info {};
+    if (::stat(from.c_str(), &info) != 0 || ::chmod(to.c_str(), info.st_mode & 07777) != 0)
+        fail("chmod " + to);
+}
+
+std::string install_orvella9() {
+    if (!in_sandbox()) {
+        std::fprintf(stderr, "bench: run me inside tools/sandbox (tools/bench does)\n");
+        std::exit(1);
+    }
+    const std::string bundle = "/Applications/Orvella9.app/Contents/MacOS/";
+    make_directories(bundle);
+    make_directories("/Library/Application Support/Orvella9");
+    return bundle;
+}
+
+}  // namespace orvella_bench

@@ -1,0 +1,73 @@
+// Any bytes as the preferences file: the store reads both settings from it
+// and saves them back. For every file: nothing crashes, trips a sanitizer or
+// leaks, and the save leaves a file. For a plain file besides, the values
+// saved read back as TinyXML's own round trip of them gives them (so the
+// store's keys, defaults and file replacement are checked, not TinyXML's
+// white-space condensing, which the store keeps), and saving the same values
+// again gives the same bytes. Plain means: UTF-8 (see is_utf8), read back by
+// TinyXML as it prints it (the store keeps what part of a malformed file
+// parsed, and TinyXML may print that part as markup that reads otherwise),
+// and key elements of at most one child (the store replaces the first child
+// only, so mixed content around it joins the value when read).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include <tinyxml.h>
+
+#include "fuzz_check.h"
+#include "fuzz_support.h"
+#include "settings/plugin_settings.h"
+
+using orvella::plugin_settings;
+using orvella_fuzz::read_file;
+using orvella_fuzz::tinyxml_round_trip;
+
+namespace {
+
+bool plain_file(const std::string& file, const orvella::PluginSettings& settings) {
+    if (!orvella_fuzz::is_utf8(file)) return false;
+    TiXmlDocument document;
+    orvella_fuzz::parse_padded(document, file);
+    if (!orvella_fuzz::tinyxml_print_is_stable(document)) return false;
+    const TiXmlElement* root = document.FirstChildElement();
+    if (root == nullptr) return true;
+    for (const std::string& key : {settings.include_avatar_key(), settings.textures_dir_key()}) {
+        const TiXmlElement* element = root->FirstChildElement(key);
+        if (element && element->FirstChild() && element->FirstChild()->NextSibling()) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    orvella_fuzz::make_throwaway_home();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const orvella::PluginSettings& settings = plugin_settings();
+    const std::string& path = settings.preferences_path();
+    const std::string file(reinterpret_cast<const char*>(data), size);
+    orvella_fuzz::write_file(path, file);
+
+    const std::string include_avatar = settings.include_avatar();
+    const std::string textures_dir = settings.textures_dir();
+    FUZZ_CHECK(!include_avatar.empty());
+
+    settings.save_settings(include_avatar, textures_dir);
+    const std::string saved = read_file(path);
+    FUZZ_CHECK(!saved.empty());
+    if (!plain_file(file, settings)) return 0;
+
+    const std::string avatar_back = tinyxml_round_trip(include_avatar);
+    const std::string dir_back = tinyxml_round_trip(textures_dir);
+    FUZZ_CHECK(settings.include_avatar() == (avatar_back.empty() ? "false" : avatar_back));
+    FUZZ_CHECK(settings.textures_dir() ==
+               (dir_back.empty() ? settings.default_textures_dir() : dir_back));
+
+    settings.save_settings(include_avatar, textures_dir);
+    FUZZ_CHECK(read_file(path) == saved);
+    return 0;
+}

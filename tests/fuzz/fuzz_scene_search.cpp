@@ -1,0 +1,113 @@
+// Any bytes as the renderer's scene reply, searched for a model name taken
+// from the input ("NAME\nREPLY"; without a newline the whole input is the
+// reply and the name is empty). The reply reaches the plug-in through its
+// real live-link loader and check_imported_model, from a library installed
+// at Orvella 9's path in the sandbox. Properties: nothing crashes, trips a
+// sanitizer or leaks, and the answer is that of a plain reading of the
+// search's contract: pre-order over the first four levels below the
+// document's first element, the first element whose "name" is exactly NAME,
+// skipping every element (and all below it) whose "modelset" is present and
+// not "active". find_named_model must return exactly that element.
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <tinyxml.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "handoff/renderer_import.h"
+
+namespace {
+
+using SetReply = void (*)(const char*, std::size_t);
+SetReply set_reply = nullptr;
+
+constexpr int kLevels = 4;
+
+void make_directories(const std::string& path) {
+    for (std::string::size_type slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string prefix = path.substr(0, slash);
+        struct stat info {};
+        if (::stat(prefix.c_str(), &info) != 0) FUZZ_CHECK(::mkdir(prefix.c_str(), 0755) == 0);
+        if (slash == std::string::npos) break;
+    }
+}
+
+// The contract, read plainly: an explicit stack instead of recursion.
+const TiXmlElement* expected_model(const TiXmlElement* root, const std::string& name) {
+    std::vector<std::pair<const TiXmlElement*, int>> pending;
+    if (root) pending.emplace_back(root, 1);
+    while (!pending.empty()) {
+        const auto [element, level] = pending.back();
+        pending.pop_back();
+        const char* modelset = element->Attribute("modelset");
+        if (modelset && std::string(modelset) != "active") continue;
+        const char* element_name = element->Attribute("name");
+        if (element_name && name == element_name) return element;
+        if (level == kLevels) continue;
+        std::vector<const TiXmlElement*> children;
+        for (const TiXmlElement* c = element->FirstChildElement(); c; c = c->NextSiblingElement())
+            children.push_back(c);
+        for (auto c = children.rbegin(); c != children.rend(); ++c) pending.emplace_back(*c, level + 1);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // The fixed installation paths must be the sandbox's own.
+    struct stat info {};
+    if (::getuid() == 0 || ::stat("/Applications", &info) != 0 || ::access("/Applications", W_OK) != 0) {
+        std::fprintf(stderr, "fuzz_scene_search: run inside tools/sandbox (tests/fuzz/run-fuzzers does)\n");
+        std::exit(1);
+    }
+    const std::string bundle = "/Applications/Orvella9.app/Contents/MacOS";
+    make_directories(bundle);
+    make_directories("/Library/Application Support/Orvella9");  // for sceneapi.log
+    const std::string installed = bundle + "/qororvellalive6.so";
+    FUZZ_CHECK(::symlink(FUZZ_LIVE_LINK_LIBRARY, installed.c_str()) == 0);
+    // The loader's dlopen of the same file finds this instance.
+    void* library = ::dlopen(installed.c_str(), RTLD_NOW | RTLD_LOCAL);
+    FUZZ_CHECK(library != nullptr);
+    set_reply = reinterpret_cast<SetReply>(::dlsym(library, "fuzz_live_link_set_reply"));
+    FUZZ_CHECK(set_reply != nullptr);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const std::string::size_type newline = input.find('\n');
+    std::string name;
+    std::string reply = input;
+    if (newline != std::string::npos) {
+        name = input.substr(0, newline);
+        reply = input.substr(newline + 1);
+    }
+    set_reply(reply.data(), reply.size());
+
+    orvella::ImportRequest request;
+    request.name = name;
+    request.path = "/tmp/garment.fbx";
+    const bool confirmed = orvella::check_imported_model(request, ::getpid());
+
+    TiXmlDocument document;
+    // Zero bytes after the text: TinyXML may read up to three bytes past a
+    // text that ends inside a UTF-8 sequence (see guarded_parse.cpp).
+    const std::string padded = reply + std::string(4, '\0');
+    document.Parse(padded.c_str());
+    const TiXmlElement* root = document.FirstChildElement();
+    const TiXmlElement* expected = expected_model(root, name);
+    FUZZ_CHECK(confirmed == (expected != nullptr));
+    FUZZ_CHECK(orvella::find_named_model(root, name, kLevels) == expected);
+    return 0;
+}

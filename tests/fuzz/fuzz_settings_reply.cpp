@@ -1,0 +1,87 @@
+// Any bytes as the settings page's reply (event kind 2), handled by the real
+// settings window against the stand-in host library, with the preferences
+// file in a throw-away home. Properties: the empty reply closes the window
+// and saves nothing; a rejected directory shows the notice, keeps the window
+// open and the file unchanged, and returns 1; an accepted one is saved (as
+// TinyXML's own round trip gives it back, for UTF-8 replies: see is_utf8),
+// closes the window and returns 0.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "fuzz_support.h"
+#include "settings/garvento_settings.h"
+#include "settings/plugin_settings.h"
+#include "standins/garvento/standin_control.h"
+
+using orvella::PluginSettings;
+using orvella::plugin_settings;
+using orvella::settings_window;
+using orvella_fuzz::read_file;
+using orvella_fuzz::tinyxml_round_trip;
+
+namespace {
+
+// Settings saved before every reply, so each input starts from the same file.
+const char kSaved[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n"
+    "<orvella_garvento_settings>\n"
+    "    <IncludeAvatar>true</IncludeAvatar>\n"
+    "    <TexturesDir>textures</TexturesDir>\n"
+    "</orvella_garvento_settings>\n";
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    orvella_fuzz::make_throwaway_home();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const PluginSettings& settings = plugin_settings();
+    const std::string& path = settings.preferences_path();
+    orvella_fuzz::write_file(path, kSaved);
+
+    standin::reset();
+    orvella::open_settings_window();
+    const SvApiWindowHandle window = settings_window.window();
+    standin::clear_calls();
+
+    // The host hands the page's text over NUL-terminated.
+    std::string reply(reinterpret_cast<const char*>(data), size);
+    reply = reply.substr(0, reply.find('\0'));
+    const int result = settings_window.OnCallback(nullptr, 1, reply.c_str());
+    const std::vector<standin::Call> calls = standin::plugin_calls();
+
+    if (reply.empty()) {
+        FUZZ_CHECK(result == 0);
+        FUZZ_CHECK(calls.size() == 1 && calls[0].function == "SvApiWndHTMLClose");
+        FUZZ_CHECK(read_file(path) == kSaved);
+        return 0;
+    }
+    const std::string::size_type colon = reply.find(':');
+    const std::string include_avatar = colon == std::string::npos ? reply : reply.substr(0, colon);
+    const std::string textures_dir = colon == std::string::npos ? reply : reply.substr(colon + 1);
+    const bool accepted = PluginSettings::is_existing_directory(textures_dir) ||
+                          textures_dir == settings.default_textures_dir();
+    if (!accepted) {
+        FUZZ_CHECK(result == 1);
+        FUZZ_CHECK(calls.size() == 1 && calls[0].function == "SvApiWndMessageBox");
+        FUZZ_CHECK(!calls[0].args.empty() &&
+                   calls[0].args[0] == "Textures directory must be an exisiting directory");
+        FUZZ_CHECK(read_file(path) == kSaved);
+        return 0;
+    }
+    FUZZ_CHECK(result == 0);
+    FUZZ_CHECK(!calls.empty() && calls.back().function == "SvApiWndHTMLClose");
+    FUZZ_CHECK(!calls.back().args.empty() && calls.back().args[0] == std::to_string(window));
+    if (!orvella_fuzz::is_utf8(reply)) return 0;
+    const std::string avatar_back = tinyxml_round_trip(include_avatar);
+    const std::string dir_back = tinyxml_round_trip(textures_dir);
+    FUZZ_CHECK(settings.include_avatar() == (avatar_back.empty() ? "false" : avatar_back));
+    FUZZ_CHECK(settings.textures_dir() ==
+               (dir_back.empty() ? settings.default_textures_dir() : dir_back));
+    return 0;
+}

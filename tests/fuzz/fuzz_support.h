@@ -1,0 +1,51 @@
+// What the fuzz targets of the settings store share: a throw-away home, so
+// the preferences file they write is never the user's, and small file and
+// XML helpers.
+#pragma once
+
+#include <string>
+
+class TiXmlDocument;
+
+namespace orvella_fuzz {
+
+// Makes a fresh folder under $TMPDIR (or /tmp) the process's HOME and working
+// directory, with Library/Preferences inside and a few folders whose names
+// need escaping in XML; the whole folder is removed at exit. Call from
+// LLVMFuzzerInitialize, before the first plugin_settings().
+std::string make_throwaway_home();
+
+// The folder names make_throwaway_home creates in the home (relative names,
+// so the working directory finds them).
+extern const char* const kHomeFolders[];
+extern const int kHomeFolderCount;
+
+std::string read_file(const std::string& path);  // "" when missing
+void write_file(const std::string& path, const std::string& bytes);  // aborts on failure
+
+// What a text stored as an element's only text node reads back as, after
+// TinyXML prints it and parses it again as a UTF-8 document (with its
+// default white-space condensing): the library's own round trip, which the
+// store keeps.
+std::string tinyxml_round_trip(const std::string& value);
+
+// Parses `bytes` as TiXmlDocument::LoadFile reads a file (line ends made
+// "\n", the encoding found from the text), but from a copy followed by
+// zero bytes: TinyXML reads up to three bytes past the end of a text whose
+// last byte starts a multi-byte UTF-8 sequence, and the fuzz targets' own
+// reading must not be what trips guarded_parse.cpp.
+void parse_padded(TiXmlDocument& document, const std::string& bytes);
+
+// Whether the document loaded without error and reads back, printed and
+// parsed again, as the same document (its printed text unchanged).
+bool tinyxml_print_is_stable(const TiXmlDocument& document);
+
+// Whether the bytes are well-formed UTF-8. TinyXML reads a UTF-8 document by
+// the lengths its lead bytes announce, whatever follows them, so text that
+// is not UTF-8 may not survive a save and a load (nor leave the markup after
+// it intact). Names of folders on the plug-in's platform and texts from the
+// settings page are always UTF-8; the exact round-trip properties are checked
+// for those, everything else only for crashes, reports and leaks.
+bool is_utf8(const std::string& bytes);
+
+}  // namespace orvella_fuzz

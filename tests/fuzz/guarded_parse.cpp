@@ -1,0 +1,81 @@
+// Makes every TiXmlDocument::Parse in a fuzz target fault on the first byte
+// read beyond the text it was given. TinyXML is not instrumented, so a read
+// past the end of the caller's buffer would go unseen whenever the bytes
+// there happen to stop the parser. This definition, in the fuzz executable,
+// takes the place of the library's for the plug-in's calls and for the
+// library's own (TiXmlDocument::LoadFile parses through it too): it copies
+// the text, with the three zero bytes the caller may have placed after its
+// terminator when they lie in the caller's heap block (AddressSanitizer
+// knows its bounds), to the very
+// end of a page followed by an inaccessible one, and parses the copy there.
+// (Built with default visibility, so the definition is exported.)
+#include <dlfcn.h>
+#include <sanitizer/asan_interface.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <tinyxml.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "fuzz_check.h"
+
+namespace {
+
+using LibraryParse = const char* (*)(TiXmlDocument*, const char*, TiXmlParsingData*, TiXmlEncoding);
+
+// TinyXML goes at most three bytes past the terminator (a four-byte lead
+// byte just before it), so three zero bytes after it are padding enough.
+constexpr std::size_t kPadding = 3;
+
+// A writable area followed by one inaccessible page; grown as texts need.
+struct GuardedArea {
+    char* start = nullptr;
+    std::size_t size = 0;  // writable bytes before the inaccessible page
+};
+
+char* place_at_guard(const char* text, std::size_t length) {
+    static GuardedArea area;
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    if (length > area.size) {
+        if (area.start) ::munmap(area.start, area.size + page);
+        area.size = (length + page - 1) / page * page;
+        void* mapped = ::mmap(nullptr, area.size + page, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        FUZZ_CHECK(mapped != MAP_FAILED);
+        area.start = static_cast<char*>(mapped);
+        FUZZ_CHECK(::mprotect(area.start + area.size, page, PROT_NONE) == 0);
+    }
+    char* copy = area.start + area.size - length;
+    std::memcpy(copy, text, length);
+    return copy;
+}
+
+// Whether the kPadding bytes after the terminator (at text + length) lie in
+// the same heap block as the text and are all zero.
+bool padded(const char* text, std::size_t length) {
+    void* block = nullptr;
+    std::size_t block_size = 0;
+    char name[8];
+    const char* kind = __asan_locate_address(const_cast<char*>(text), name, sizeof name, &block,
+                                             &block_size);
+    if (kind == nullptr || std::strcmp(kind, "heap") != 0) return false;
+    const char* block_end = static_cast<const char*>(block) + block_size;
+    if (text + length + kPadding > block_end) return false;
+    return std::memcmp(text + length, "\0\0\0", kPadding) == 0;
+}
+
+}  // namespace
+
+const char* TiXmlDocument::Parse(const char* text, TiXmlParsingData* data, TiXmlEncoding encoding) {
+    static const LibraryParse library = reinterpret_cast<LibraryParse>(
+        ::dlsym(RTLD_NEXT, "_ZN13TiXmlDocument5ParseEPKcP16TiXmlParsingData13TiXmlEncoding"));
+    FUZZ_CHECK(library != nullptr);
+    if (text == nullptr) return library(this, text, data, encoding);
+    std::size_t length = std::strlen(text) + 1;
+    if (padded(text, length)) length += kPadding;
+    const char* copy = place_at_guard(text, length);
+    const char* end = library(this, copy, data, encoding);
+    return end ? text + (end - copy) : nullptr;
+}
