@@ -1,11 +1,16 @@
 #include "plugin/render_command.h"
 
 #include <cstdio>
+#include <system_error>
+#include <utility>
 
 #include "plugin/export_error.h"
 #include "plugin/export_options.h"
+#include "plugin/hand_off_worker.h"
 #include "plugin/host_string.h"
+#include "plugin/import_error.h"
 #include "plugin/import_error_handler.h"
+#include "plugin/thread_starter.h"
 #include "settings/plugin_settings.h"
 
 namespace orvella {
@@ -16,6 +21,8 @@ const int kNoticeBox = 0;
 const int kConfirmBox = 1;
 const int kCancelled = 2;
 const int kNotRendered = 1;
+// Not a status the import writes, so the user reads "UNKNOWN".
+const int kImportFailedToStart = -1;
 
 // The user decides whether an unusable directory gives way to the default.
 // Returns false when the user cancelled.
@@ -33,12 +40,26 @@ bool choose_directory(std::string& directory, const std::string& default_directo
     return true;
 }
 
-// The exported file from now on belongs to the hand-off, which carries it
-// to the renderer and deletes it. Returns the command's result.
-int hand_off(const std::string& /*garment_name*/, const std::string& /*path*/) {
-    // The hand-off worker starts here with copies of both texts (through
-    // start_detached_thread); until it exists the file stays for the user.
-    return 0;
+// The exported file from now on belongs to the hand-off worker, which
+// carries it to the renderer and deletes it. Returns the command's result.
+int hand_off(const std::string& garment_name, const std::string& path) {
+    try {
+        // Copies made here, on the host's thread: the worker outlives both
+        // this command and the next render's current_garment_name.
+        start_detached_thread([name = garment_name, file = path]() mutable {
+            hand_off_worker(std::move(name), std::move(file));
+        });
+        return 0;
+    } catch (const std::system_error&) {
+        // No thread, so no worker will delete the file or report: do both
+        // here, and let the host go on.
+        std::remove(path.c_str());
+        ImportRequest unknown{garment_name, path, kImportFailedToStart};
+        const std::string message = import_error_text(unknown);
+        int answer = 0;
+        SvApiWndMessageBox(message.c_str(), kNoticeBox, &answer);
+        return kNotRendered;
+    }
 }
 
 int render(SvApiGarmentId garment, std::string& exported_path) {

@@ -15,7 +15,8 @@ namespace orvella {
 // the hand-off of the file.
 // Returns 0 when exported and handed off; 1 when the user cancelled at the
 // directory prompt (nothing exported) or the command could not run (nothing
-// left behind); otherwise the export's error code, after a notice box with
+// left behind; when no hand-off thread can be made, the exported file is
+// deleted and "Import failed with error: UNKNOWN" shown); otherwise the export's error code, after a notice box with
 // export_error_text. No exception leaves it.
 int render_to_orvella(SvApiGarmentId garment);
 

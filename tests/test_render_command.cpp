@@ -3,10 +3,13 @@
 // so the settings record (and its default directory) is built afresh.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "plugin/render_command.h"
+#include "plugin/thread_starter.h"
 #include "sandbox_files.h"
 #include "settings_test_files.h"
 #include "standins/garvento/standin_control.h"
@@ -45,6 +48,14 @@ std::string exported_path() {
     return at == std::string::npos ? "" : options.substr(at + key.size(), options.size() - at - key.size() - 2);
 }
 
+// The hand-offs the renders started, held instead of run, so that the
+// exported files stay for the checks.
+std::vector<std::function<void()>>& held_hand_offs() {
+    static std::vector<std::function<void()>> bodies;
+    return bodies;
+}
+void hold_hand_off(std::function<void()> body) { held_hand_offs().push_back(std::move(body)); }
+
 std::vector<std::string> message_boxes() {
     std::vector<std::string> boxes;
     for (const standin::Call& call : calls_named("SvApiWndMessageBox"))
@@ -60,8 +71,13 @@ protected:
         standin::reset();
         standin::set_host_thread();
         standin::set_garment(garment, "Skirt");
+        held_hand_offs().clear();
+        set_thread_starter(hold_hand_off);
     }
-    void TearDown() override { EXPECT_EQ(0u, standin::live_strings()) << "host strings leaked"; }
+    void TearDown() override {
+        set_thread_starter(nullptr);
+        EXPECT_EQ(0u, standin::live_strings()) << "host strings leaked";
+    }
 
     // Renders after forgetting the previous render's calls.
     int render() {
@@ -112,6 +128,9 @@ TEST_F(RenderCommand, ChoosesTheTexturesDirectory) {
         EXPECT_EQ(c.result == 0, exists(c.path)) << c.name;
         EXPECT_EQ(c.result == 0 ? 1u : 0u, calls_named("SvApiUpdateSessionFunctionSet_v2").size())
             << c.name << ": the handler is registered only after a written export";
+        EXPECT_EQ(c.result == 0 ? 1u : 0u, held_hand_offs().size())
+            << c.name << ": a hand-off starts only after a written export";
+        held_hand_offs().clear();
     }
     // Once the default exists, the same render succeeds there.
     make_directories(kDefault);
@@ -199,4 +218,26 @@ TEST_F(RenderCommand, CallsTheHostInOrder) {
     EXPECT_EQ((std::vector<std::string>{"SvApiStringCreate", "SvApiGarmentNameGet", "SvApiStringGet",
                                         "SvApiWndMessageBox", "SvApiStringRelease"}),
               functions);
+}
+
+// The host cannot give the plug-in another thread: the command deletes the
+// file no worker will take, tells the user, and the host goes on.
+void refuse_thread(std::function<void()>) {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                            "thread constructor failed");
+}
+
+TEST_F(RenderCommand, NoThreadForTheHandOffLeavesNoFileAndSaysSo) {
+    make_directories("/tmp/tex");
+    store_preferences("false", "/tmp/tex");
+    set_thread_starter(refuse_thread);
+    EXPECT_EQ(1, render());
+    EXPECT_EQ("/tmp/tex/Skirt.fbx", exported_path()) << "the export itself went through";
+    EXPECT_FALSE(exists("/tmp/tex/Skirt.fbx"));
+    EXPECT_EQ(std::vector<std::string>{"0: Import failed with error: UNKNOWN"}, message_boxes());
+    EXPECT_EQ(0u, standin::queued_requests());
+
+    set_thread_starter(hold_hand_off);
+    EXPECT_EQ(0, render()) << "the next render works again";
+    EXPECT_TRUE(exists("/tmp/tex/Skirt.fbx"));
 }

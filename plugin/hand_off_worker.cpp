@@ -1,0 +1,45 @@
+#include "plugin/hand_off_worker.h"
+
+#include <cstdio>
+
+#include "plugin/import_error.h"
+#include "plugin/sv_plugin_api.h"
+#include "settings/plugin_settings.h"
+
+namespace orvella {
+
+namespace {
+
+const intptr_t kImportErrorCallback = 1;
+
+void report(const ImportRequest& request) {
+    // The record was built while the host loaded the plug-in, before any
+    // worker could exist; its fields are read-only.
+    const std::string identifier = plugin_settings().identifier();
+    const std::string message = import_error_text(request);
+    // The host keeps its own copy of the text.
+    SvApiUpdateSessionFunctionRequest_v2(identifier.c_str(), kImportErrorCallback,
+                                         message.c_str());
+}
+
+}  // namespace
+
+void hand_off_worker(std::string garment_name, std::string path) {
+    ImportRequest request{std::move(garment_name), std::move(path)};
+    try {
+        import_into_orvella(request);
+    } catch (...) {
+        // Out of memory in the middle of the hand-off: the import is not
+        // confirmed, and the user is told so rather than left waiting.
+        if (request.status == kImportConfirmed) request.status = -1;
+    }
+    std::remove(request.path.c_str());
+    if (request.status == kImportConfirmed) return;
+    try {
+        report(request);
+    } catch (...) {
+        // Nothing more can be done for the user without memory.
+    }
+}
+
+}  // namespace orvella

@@ -1,0 +1,18 @@
+// The hand-off of one exported garment, on a thread of its own so that the
+// host's thread is free at once.
+#pragma once
+
+#include <string>
+
+namespace orvella {
+
+// The worker thread's body. Takes copies of the garment name and the
+// exported file's path made on the host's thread. Hands the file to Orvella
+// (blocking for the whole poll), deletes the file whatever the outcome, and
+// on failure asks the host, through a session request with callback id 1, to
+// show "Import failed with error: " and the status word on its own thread.
+// That request is the worker's only host call. Nothing escapes it: a thread
+// that threw would end the host process.
+void hand_off_worker(std::string garment_name, std::string path);
+
+}  // namespace orvella
