@@ -26,7 +26,8 @@ const char kUsage[] =
     "  --port N              port of --browser (default 0: any free one)\n"
     "  --pages DIR           folder of the plug-in's pages for --browser (default: the plug-in's)\n"
     "At the end the host delivers queued session requests and events until\n"
-    "--wait-requests are delivered and, with --browser, every window is closed\n"
+    "--wait-requests are delivered, every exported file is gone again (the\n"
+    "plug-in's hand-off deletes it) and, with --browser, every window is closed\n"
     "(exit 4 when the deadline passes first).\n"
     "commands, run in order on the host's thread after SvApiPluginInit:\n"
     "  render NAME           pick \"Render to Orvella\" on a garment named NAME\n"
@@ -175,15 +176,24 @@ int main(int argc, char** argv) {
     const std::size_t wanted = options.wait_requests;
     if (wanted > 0) say("garvento: waiting for " + std::to_string(wanted) + " session request(s)");
     if (browser && browser->any_open()) say("garvento: waiting until every window is closed");
+    // A hand-off deletes its exported file when it is done, so a file left
+    // means a worker is still at work: the plug-in must not go before it.
+    const std::size_t handing_off = standin::exported_files_left().size();
+    if (handing_off > 0)
+        say("garvento: waiting for " + std::to_string(handing_off) +
+            " hand-off(s) to remove their exported file");
     const bool done = standin::pump_until(
         [wanted, &browser] {
-            return standin::delivered_requests() >= wanted && !(browser && browser->any_open());
+            return standin::delivered_requests() >= wanted && !(browser && browser->any_open()) &&
+                   standin::exported_files_left().empty();
         },
         timeout);
     if (!done) {
+        const std::size_t files_left = standin::exported_files_left().size();
         say("garvento: deadline passed with " + std::to_string(standin::delivered_requests()) + " of " +
             std::to_string(wanted) + " session request(s) delivered" +
-            (browser && browser->any_open() ? " and a window open" : ""));
+            (browser && browser->any_open() ? " and a window open" : "") +
+            (files_left ? ", " + std::to_string(files_left) + " exported file(s) left" : ""));
         return 4;
     }
     if (browser && !browser->wait_until_pages_heard_close(std::chrono::seconds(5)))

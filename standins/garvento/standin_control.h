@@ -81,6 +81,9 @@ STANDIN_EXPORT std::vector<Call> plugin_calls();
 STANDIN_EXPORT std::vector<std::string> transcript();
 // String handles created and not yet released.
 STANDIN_EXPORT std::size_t live_strings();
+// Files the export service wrote that still exist: the plug-in's hand-off
+// deletes each once it is done with it.
+STANDIN_EXPORT std::vector<std::string> exported_files_left();
 STANDIN_EXPORT std::string identifier();   // last SvApiIdentifierSet
 STANDIN_EXPORT std::string plugin_name();  // last SvApiPluginNameSet
 

@@ -8,6 +8,7 @@ namespace standin {
 struct ExportOutcome {
     int result = 0;     // the host's code: 0 written, -3 bad option text, -2 not writable
     std::string note;   // for the call log: "wrote PATH" or why not
+    std::string file;   // the file written, "" when none
 };
 
 // Checks the option text as the host reads it (a JSON object with a boolean

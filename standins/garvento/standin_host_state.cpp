@@ -1,6 +1,9 @@
 // The stand-in host's state and the control surface over it.
 #include "standins/garvento/standin_host_state.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -74,6 +77,7 @@ void HostState::clear() {
     host_text = kDefaultHostText;
     garments.clear();
     export_result = 0;
+    exported_files.clear();
     answers.clear();
     identifier.clear();
     plugin_name.clear();
@@ -316,6 +320,23 @@ std::size_t queued_requests() {
     HostState& state = HostState::get();
     std::lock_guard<std::mutex> lock(state.mutex);
     return state.requests_queued;
+}
+
+std::vector<std::string> exported_files_left() {
+    std::vector<std::string> files;
+    {
+        HostState& state = HostState::get();
+        std::lock_guard<std::mutex> lock(state.mutex);
+        files = state.exported_files;
+    }
+    std::vector<std::string> left;
+    for (const std::string& file : files) {
+        struct stat info {};
+        if (::lstat(file.c_str(), &info) == 0 &&
+            std::find(left.begin(), left.end(), file) == left.end())
+            left.push_back(file);
+    }
+    return left;
 }
 
 std::size_t delivered_requests() {

@@ -66,6 +66,7 @@ public:
     std::string host_text = kDefaultHostText;
     std::map<SvApiGarmentId, std::string> garments;
     int export_result = 0;
+    std::vector<std::string> exported_files;  // every file the export service wrote
     std::deque<int> answers;
 
     std::string identifier;

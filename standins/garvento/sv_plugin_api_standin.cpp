@@ -160,6 +160,7 @@ int SvApiRenderExport3DObject(SvApiGarmentId garment, const char* options_json) 
         lock.lock();
         call.result = outcome.result;
         call.note = outcome.note;
+        if (!outcome.file.empty()) state.exported_files.push_back(outcome.file);
     }
     const int result = call.result;
     state.log(std::move(call), lock);

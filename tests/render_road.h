@@ -1,0 +1,33 @@
+// A host session for the whole render road: the settings, the stand-in host
+// library, the stand-in renderer at the fixed paths, and waiting for the
+// plug-in's hand-off workers to finish.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "standins/garvento/standin_control.h"
+
+namespace orvella_test {
+
+// Stores the preferences file with the include-avatar text and the textures
+// directory (made when missing).
+void store_textures_dir(const std::string& directory);
+
+// Threads of this process now (Linux: /proc/self/task).
+std::size_t thread_count();
+
+// Runs the host's pump until every exported file is gone, `requests`
+// session requests are delivered and the process is back to `threads`
+// threads (so no hand-off worker runs any more), or `deadline` passes.
+bool wait_for_hand_offs(std::size_t requests, std::size_t threads,
+                        std::chrono::milliseconds deadline = std::chrono::seconds(30));
+
+// The plug-in's calls (not the host's own actions) named `function`.
+std::vector<standin::Call> plugin_calls_named(const std::string& function);
+
+// "kind: text" of every message box, in order.
+std::vector<std::string> message_boxes();
+
+}  // namespace orvella_test

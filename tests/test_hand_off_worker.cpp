@@ -1,0 +1,90 @@
+// The hand-off worker in this process, with the clock that paces the poll
+// replaced or real, the stand-in renderer started for real.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "handoff/renderer_import.h"
+#include "orvella_standin.h"
+#include "plugin/hand_off_worker.h"
+#include "plugin/render_command.h"
+#include "render_road.h"
+#include "sandbox_files.h"
+#include "settings/plugin_settings.h"
+#include "settings_test_files.h"
+#include "standins/garvento/standin_control.h"
+
+using namespace orvella;
+using namespace orvella_test;
+
+namespace {
+
+const std::string kTextures = "/tmp/tex";
+
+// Ten seconds of processor time pass between two readings; sleeping takes
+// no time, so a poll that never confirms ends after two attempts.
+struct FastClock {
+    static std::clock_t clock() { return ticks.fetch_add(10 * CLOCKS_PER_SEC); }
+    static int sleep(useconds_t) { ++sleeps; return 0; }
+    static inline std::atomic<std::clock_t> ticks{0};
+    static inline std::atomic<int> sleeps{0};
+};
+
+class HandOffWorker : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(in_sandbox());
+        make_directories(kPreferencesDir);
+        store_textures_dir(kTextures);
+        standin::reset();
+        standin::set_host_thread();
+        standin::set_garment(standin::garment_id(1), "Dress");
+        // As SvApiPluginInit does: the host routes requests by the identifier.
+        SvApiIdentifierSet(plugin_settings().identifier().c_str());
+        threads_before = thread_count();
+    }
+    void TearDown() override {
+        EXPECT_TRUE(wait_for_hand_offs(0, threads_before)) << "a hand-off did not end";
+        set_poll_clock(default_poll_clock());
+        ::unsetenv("ORVELLA_STANDIN_REPLY");
+    }
+    std::size_t threads_before = 0;
+};
+
+}  // namespace
+
+TEST_F(HandOffWorker, UnconfirmedImportIsReportedAndTheFileRemoved) {
+    install_standin(9, false, LiveLibrary::standin);
+    ::setenv("ORVELLA_STANDIN_REPLY", "never", 1);  // the renderer's scene lacks the model
+    set_poll_clock({FastClock::clock, FastClock::sleep});
+    FastClock::sleeps = 0;
+
+    ASSERT_EQ(0, render_to_orvella(standin::garment_id(1)));
+    ASSERT_TRUE(wait_for_hand_offs(1, threads_before));
+    EXPECT_FALSE(exists(kTextures + "/Dress.fbx"));
+    EXPECT_TRUE(wait_until([] { return started_renderers().size() == 1; }))
+        << "the renderer was started";
+    EXPECT_EQ(2, FastClock::sleeps.load()) << "two attempts of one (fake) second each";
+    EXPECT_EQ(std::vector<std::string>{"0: Import failed with error: ORVELLA IMPORT FAILED"},
+              message_boxes());
+}
+
+TEST_F(HandOffWorker, ReportsTheWordOfAnyStatusAndDeletesWhateverHappens) {
+    // The worker's own steps, directly: a file that is not there, and one
+    // that is, both end in a request with the word of the status.
+    write_file("/tmp/orphan.fbx", "x");
+    ::setenv("ORVELLA_STANDIN_REPLY", "never", 1);
+    hand_off_worker("Orphan", "/tmp/orphan.fbx");  // nothing installed: status 1
+    hand_off_worker("Nothing", "/tmp/never-written.fbx");
+    EXPECT_FALSE(exists("/tmp/orphan.fbx"));
+    standin::pump();
+    const auto requests = plugin_calls_named("SvApiUpdateSessionFunctionRequest_v2");
+    ASSERT_EQ(2u, requests.size());
+    for (const standin::Call& request : requests)
+        EXPECT_EQ("Import failed with error: ORVELLA INSTALLATION NOT FOUND", request.args.at(2));
+}
