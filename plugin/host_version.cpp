@@ -1,9 +1,9 @@
 #include "plugin/host_version.h"
 
 #include <cfloat>
-#include <charconv>
 #include <cmath>
-#include <cstring>
+#include <locale>
+#include <sstream>
 
 #include "plugin/host_string.h"
 
@@ -23,22 +23,15 @@ const char kVersionWord[] = "version";
 const std::size_t kNumberOffset = 10;
 const float kVersionWithoutWord = 8.0f;
 
-bool is_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // The decimal number at the start of `text` (leading white space skipped,
-// anything after the number ignored). No locale takes part: the host's "."
-// is always the decimal point.
+// anything after the number ignored). The classic locale reads it, so the
+// host's "." is the decimal point whatever locale the host process has set.
 std::optional<float> leading_decimal(const std::string& text) {
-    const char* first = text.data();
-    const char* last = first + text.size();
-    while (first != last && is_space(*first)) ++first;
-    if (first != last && *first == '+' && first + 1 != last && first[1] != '-') ++first;
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
     float value = 0;
-    const std::from_chars_result read = std::from_chars(first, last, value, std::chars_format::fixed |
-                                                                              std::chars_format::scientific);
-    if (read.ec != std::errc() || !std::isfinite(value)) return std::nullopt;
+    in >> value;
+    if (in.fail() || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 
