@@ -1,6 +1,6 @@
 #include "render_road.h"
 
-#include <filesystem>
+#include <gtest/gtest.h>
 
 #include "sandbox_files.h"
 #include "settings_test_files.h"
@@ -15,13 +15,12 @@ void store_textures_dir(const std::string& directory) {
                                             "</orvella_garvento_settings>\n");
 }
 
-std::size_t thread_count() {
-    std::size_t count = 0;
-    std::error_code error;
-    for (auto it = std::filesystem::directory_iterator("/proc/self/task", error);
-         !error && it != std::filesystem::directory_iterator(); it.increment(error))
-        ++count;
-    return count;
+void start_host_session() {
+    ASSERT_TRUE(in_sandbox());
+    make_directories(kPreferencesDir);
+    store_textures_dir(kRoadTextures);
+    standin::reset();
+    standin::set_host_thread();
 }
 
 bool wait_for_hand_offs(std::size_t requests, std::size_t threads,

@@ -11,12 +11,19 @@
 
 namespace orvella_test {
 
+// The textures directory every render road test exports into.
+const std::string kRoadTextures = "/tmp/tex";
+
 // Stores the preferences file with the include-avatar text and the textures
 // directory (made when missing).
 void store_textures_dir(const std::string& directory);
 
-// Threads of this process now (Linux: /proc/self/task).
-std::size_t thread_count();
+// A fresh host on this thread, the preferences pointing at kRoadTextures.
+// Call through ASSERT_NO_FATAL_FAILURE.
+void start_host_session();
+
+// Threads of this process now.
+inline std::size_t thread_count() { return standin::process_threads(); }
 
 // Runs the host's pump until every exported file is gone, `requests`
 // session requests are delivered and the process is back to `threads`

@@ -19,17 +19,13 @@
 using namespace orvella_test;
 
 namespace {
-const std::string kTextures = "/tmp/tex";
+const std::string& kTextures = kRoadTextures;
 }  // namespace
 
 // The real processor-time budget: a host that keeps both cores busy uses up
 // 20 seconds of processor time while the renderer never confirms.
 TEST(HandOffBudget, EndsUnderABusyHost) {
-    ASSERT_TRUE(in_sandbox());
-    make_directories(kPreferencesDir);
-    store_textures_dir(kTextures);
-    standin::reset();
-    standin::set_host_thread();
+    ASSERT_NO_FATAL_FAILURE(start_host_session());
     standin::set_garment(standin::garment_id(1), "Dress");
     standin::PluginLibrary plugin(ORVELLA_PLUGIN_PATH);
     ASSERT_TRUE(plugin.loaded()) << plugin.error();

@@ -24,7 +24,7 @@ using namespace orvella_test;
 
 namespace {
 
-const std::string kTextures = "/tmp/tex";
+const std::string& kTextures = kRoadTextures;
 
 // Ten seconds of processor time pass between two readings; sleeping takes
 // no time, so a poll that never confirms ends after two attempts.
@@ -38,11 +38,7 @@ struct FastClock {
 class HandOffWorker : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(in_sandbox());
-        make_directories(kPreferencesDir);
-        store_textures_dir(kTextures);
-        standin::reset();
-        standin::set_host_thread();
+        ASSERT_NO_FATAL_FAILURE(start_host_session());
         standin::set_garment(standin::garment_id(1), "Dress");
         // As SvApiPluginInit does: the host routes requests by the identifier.
         SvApiIdentifierSet(plugin_settings().identifier().c_str());

@@ -21,16 +21,12 @@ using namespace orvella_test;
 
 namespace {
 
-const std::string kTextures = "/tmp/tex";
+const std::string& kTextures = kRoadTextures;
 
 class RenderRoad : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(in_sandbox());
-        make_directories(kPreferencesDir);
-        store_textures_dir(kTextures);
-        standin::reset();
-        standin::set_host_thread();
+        ASSERT_NO_FATAL_FAILURE(start_host_session());
         plugin = std::make_unique<standin::PluginLibrary>(ORVELLA_PLUGIN_PATH);
         ASSERT_TRUE(plugin->loaded()) << plugin->error();
         ASSERT_EQ(1, plugin->init());

@@ -3,7 +3,6 @@
 // host-visible event on its own line.
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,16 +55,6 @@ struct Options {
 void say(const std::string& line) {
     std::fputs((line + "\n").c_str(), stdout);
     std::fflush(stdout);
-}
-
-// Threads of this process (Linux), 0 where that cannot be told.
-std::size_t thread_count() {
-    std::size_t count = 0;
-    std::error_code error;
-    for (auto it = std::filesystem::directory_iterator("/proc/self/task", error);
-         !error && it != std::filesystem::directory_iterator(); it.increment(error))
-        ++count;
-    return count;
 }
 
 [[noreturn]] void usage_error(const std::string& why) {
@@ -181,7 +170,7 @@ int main(int argc, char** argv) {
         if (!options.deadline_given) deadline_seconds = 3600;
     }
 
-    const std::size_t threads_before = thread_count();
+    const std::size_t threads_before = standin::process_threads();
     run(options.commands);
 
     const auto timeout = std::chrono::milliseconds(static_cast<long long>(deadline_seconds * 1000));
@@ -210,7 +199,7 @@ int main(int argc, char** argv) {
     }
     // A worker that deleted its file may still be on its way out (sending
     // its request, returning): give it a moment before the plug-in goes.
-    if (!browser && !standin::pump_until([&] { return thread_count() <= threads_before; },
+    if (!browser && !standin::pump_until([&] { return standin::process_threads() <= threads_before; },
                                          std::chrono::seconds(5)))
         say("garvento: a plug-in thread is still running");
     if (browser && !browser->wait_until_pages_heard_close(std::chrono::seconds(5)))

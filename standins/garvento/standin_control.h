@@ -84,6 +84,9 @@ STANDIN_EXPORT std::size_t live_strings();
 // Files the export service wrote that still exist: the plug-in's hand-off
 // deletes each once it is done with it.
 STANDIN_EXPORT std::vector<std::string> exported_files_left();
+// Threads of this process (Linux; 0 where that cannot be told): a hand-off
+// worker that has not ended yet still counts.
+STANDIN_EXPORT std::size_t process_threads();
 STANDIN_EXPORT std::string identifier();   // last SvApiIdentifierSet
 STANDIN_EXPORT std::string plugin_name();  // last SvApiPluginNameSet
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <new>
 #include <utility>
 
@@ -337,6 +338,15 @@ std::vector<std::string> exported_files_left() {
             left.push_back(file);
     }
     return left;
+}
+
+std::size_t process_threads() {
+    std::size_t count = 0;
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/task", error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error))
+        ++count;
+    return count;
 }
 
 std::size_t delivered_requests() {
