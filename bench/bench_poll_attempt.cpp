@@ -2,8 +2,9 @@
 // stand-in live-link library, for scene replies of 1 KiB, 1 MiB and 16 MiB,
 // beside what it cannot avoid: the library's own answer (attach_process and
 // scene_xml, which the stand-in serves by reading the published scene file)
-// and a bare TiXmlDocument::Parse of the same text. The model searched for
-// is the last one of the scene, in an active model set, at level 3.
+// and a bare TiXmlDocument::Parse of the same text; and the search alone.
+// The model searched for is the last one of the scene, in an active model
+// set, at level 3, so the search visits every element before it.
 //
 // Runs inside tools/sandbox (tools/bench does): the stand-in library is
 // installed as Orvella 9's, and the scene is published for this process's
@@ -106,10 +107,43 @@ void BM_BareParse(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
 }
 
+// The copy the attempt takes of the library's text, then the parse of it:
+// what the attempt does with a reply it has in hand, without the search.
+void BM_CopyAndParse(benchmark::State& state) {
+    const std::size_t bytes = static_cast<std::size_t>(state.range(0));
+    const std::string scene = scene_of(bytes);
+    for (auto _ : state) {
+        const std::string reply = scene.c_str();
+        TiXmlDocument document;
+        document.Parse(reply.c_str());
+        benchmark::DoNotOptimize(document.FirstChildElement());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes));
+}
+
+// The search alone, over a document parsed beforehand: the part of the
+// attempt's own work that grows with the scene.
+void BM_ModelSearch(benchmark::State& state) {
+    const std::string scene = scene_of(static_cast<std::size_t>(state.range(0)));
+    TiXmlDocument document;
+    document.Parse(scene.c_str());
+    const TiXmlElement* root = document.FirstChildElement();
+    for (auto _ : state) {
+        const TiXmlElement* found = orvella::find_named_model(root, kModel, 4);
+        if (found == nullptr) {
+            state.SkipWithError("the model was not found");
+            break;
+        }
+        benchmark::DoNotOptimize(found);
+    }
+}
+
 #define SCENE_SIZES ->Arg(1 << 10)->Arg(1 << 20)->Arg(16 << 20)->Unit(benchmark::kMicrosecond)
 BENCHMARK(BM_BareParse) SCENE_SIZES;
 BENCHMARK(BM_LiveLinkReply) SCENE_SIZES;
 BENCHMARK(BM_PollAttempt) SCENE_SIZES;
+BENCHMARK(BM_CopyAndParse) SCENE_SIZES;
+BENCHMARK(BM_ModelSearch) SCENE_SIZES;
 
 }  // namespace
 
