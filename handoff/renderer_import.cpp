@@ -7,9 +7,11 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "handoff/installation_finder.h"
 #include "src/importers/sceneapi/dev/orvellalive_loader.h"
+#include "support/xml_input.h"
 
 namespace orvella {
 namespace {
@@ -80,10 +82,10 @@ bool check_imported_model(const ImportRequest& request, pid_t pid) {
         if (!api->attach_process(static_cast<std::int64_t>(pid))) return false;
         const char* text = api->scene_xml();
         if (text == nullptr) return false;
-        reply = text;
+        reply = xml_text_copy(text);
     }
     TiXmlDocument document;
-    document.Parse(reply.c_str());  // errors are not examined: whatever parsed is searched
+    parse_xml_text(document, std::move(reply));  // errors are not examined: whatever parsed is searched
     const TiXmlElement* root = document.FirstChildElement();
     if (root == nullptr) return false;
     return find_named_model(root, request.name, kSearchDepth) != nullptr;

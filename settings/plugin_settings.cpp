@@ -11,6 +11,7 @@
 
 #include "handoff/installation_finder.h"
 #include "settings/atomic_file_write.h"
+#include "support/xml_input.h"
 
 namespace orvella {
 namespace {
@@ -54,7 +55,7 @@ std::string first_child_value(const TiXmlNode* node) {
 // What the preferences (or Orvella's settings) file holds, as far as it
 // parses; a missing or malformed file leaves the document empty or partial.
 void load(TiXmlDocument& document) {
-    document.LoadFile(TIXML_ENCODING_UNKNOWN);
+    load_xml_file(document, TIXML_ENCODING_UNKNOWN);
 }
 
 }  // namespace
