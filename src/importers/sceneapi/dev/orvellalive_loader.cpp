@@ -2,7 +2,8 @@
 
 #include <dlfcn.h>
 
-#include <memory>
+#include <new>
+#include <utility>
 
 #include "handoff/installation_finder.h"
 #include "support/file_log.h"
@@ -13,9 +14,13 @@ namespace {
 
 std::mutex live_link_mutex;
 
-// The one loader record; null while absent. A loaded record is never freed:
-// the library behind it stays loaded until the process ends.
+// The one loader record; null while absent. A loaded record lives in
+// static storage and is never destroyed: the library behind it stays loaded
+// until the process ends, and a worker may still use it while the process
+// exits. (Static, not heap: nothing is left unreachable once the plug-in
+// is unloaded.)
 OrvellaLiveLoader* orvella_live_loader = nullptr;
+alignas(OrvellaLiveLoader) unsigned char loaded_record[sizeof(OrvellaLiveLoader)];
 
 }  // namespace
 
@@ -70,9 +75,9 @@ QueryApi* qor_get_query_api(const LiveLinkLock& held, int lowest, int highest) {
         // The record is published only once loaded; under the lock nobody
         // can see it in between, and an attempt that fails (or throws)
         // leaves the loader absent. Discarding it closes the library.
-        auto loader = std::make_unique<OrvellaLiveLoader>();
-        if (!load_orvella_live(held, *loader, lowest, highest)) return nullptr;
-        orvella_live_loader = loader.release();  // kept for the life of the process
+        OrvellaLiveLoader loader;
+        if (!load_orvella_live(held, loader, lowest, highest)) return nullptr;
+        orvella_live_loader = new (loaded_record) OrvellaLiveLoader(std::move(loader));
     }
     if (orvella_live_loader->live == nullptr) return nullptr;
     return orvella_live_loader->live->query_api();
