@@ -140,15 +140,28 @@ TEST_F(PluginInHost, RenderExportsAndRegistersTheHandler) {
     ASSERT_EQ(1, plugin->init());
     standin::clear_calls();
     standin::set_garment(standin::garment_id(3), "Dress");
+    const std::size_t threads_before = standin::process_threads();
     EXPECT_EQ(0, standin::pick_menu(0, standin::garment_id(3)));
+    // No Orvella here: the hand-off removes the file and reports; the
+    // plug-in must not be unloaded under it.
+    EXPECT_TRUE(standin::pump_until(
+        [&] {
+            return standin::exported_files_left().empty() && standin::delivered_requests() == 1 &&
+                   standin::process_threads() <= threads_before;
+        },
+        std::chrono::seconds(30)));
+    // The host thread's six calls; then the worker's request and the box
+    // the handler showed for it.
     const std::vector<std::string> lines = call_lines();
-    ASSERT_EQ(6u, lines.size());
+    ASSERT_EQ(8u, lines.size());
     EXPECT_EQ("SvApiRenderExport3DObject(3, {\"include_avatar\":true,\"layout\":{\"layout_uv\":{\"piece\":"
               "\"per_piece_square\",\"export_inside\":true}},\"path\":\"/tmp/tex/Dress.fbx\"})",
               lines[3]);
     EXPECT_EQ("SvApiUpdateSessionFunctionSet_v2(object#2)", lines[4])
         << "the import-error handler, not the menu object";
-    EXPECT_TRUE(exists("/tmp/tex/Dress.fbx"));
+    EXPECT_EQ("wrote /tmp/tex/Dress.fbx", standin::plugin_calls().at(3).note);
+    EXPECT_EQ("SvApiWndMessageBox(Import failed with error: ORVELLA INSTALLATION NOT FOUND, 0)",
+              lines[7]);
 }
 
 TEST(PluginBinary, ExportsOnlyItsEntryPoint) {

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #include "scene_channel.h"
@@ -79,7 +80,10 @@ private:
 #ifndef ORVELLA_STANDIN_WITHOUT_INITIALIZE
 extern "C" __attribute__((visibility("default"))) orvella::OrvellaLive* orvella_live_initialize() {
     if (env_text("ORVELLA_STANDIN_INITIALIZE", "") == "null") return nullptr;
-    static StandinLive live;
-    return &live;
+    // Never destroyed: a host's detached hand-off may still be asking while
+    // the process exits, as with the renderer's own library.
+    alignas(StandinLive) static unsigned char storage[sizeof(StandinLive)];
+    static StandinLive* const live = new (storage) StandinLive();
+    return live;
 }
 #endif
