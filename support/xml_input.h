@@ -23,8 +23,8 @@ void parse_xml_text(TiXmlDocument& document, std::string text,
 std::string xml_text_copy(const char* text);
 
 // TiXmlDocument::LoadFile of the document's own file name: the file read
-// whole, "\r\n" and a lone "\r" turned into "\n", then parsed. A missing,
-// unreadable or empty file leaves the document empty.
+// whole, "\r\n" and a lone "\r" turned into "\n", then parsed up to its
+// first NUL. A missing, unreadable or empty file leaves the document empty.
 void load_xml_file(TiXmlDocument& document, TiXmlEncoding encoding);
 
 }  // namespace orvella

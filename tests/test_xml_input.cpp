@@ -37,6 +37,14 @@ TEST(XmlInput, LoadsFilesAsLoadFileDoes) {
         EXPECT_EQ(printed(expected), printed(loaded)) << contents;
         EXPECT_EQ("/tmp/x.xml", loaded.ValueStr()) << "the document keeps its file name";
     }
+    // A NUL in the file ends the text there, as it ends LoadFile's parse.
+    const char with_nul[] = "<a><b>\xD0\0<c/></b></a>";
+    write_file("/tmp/x.xml", std::string(with_nul, sizeof with_nul - 1));
+    TiXmlDocument cut("/tmp/x.xml");
+    load_xml_file(cut, TIXML_ENCODING_UNKNOWN);
+    ASSERT_NE(nullptr, cut.FirstChildElement("a"));
+    EXPECT_EQ(nullptr, cut.FirstChildElement("a")->FirstChildElement("b")->FirstChildElement("c"));
+
     TiXmlDocument missing("/tmp/missing.xml");
     load_xml_file(missing, TIXML_ENCODING_UNKNOWN);
     EXPECT_EQ(nullptr, missing.FirstChild());
