@@ -22,6 +22,8 @@ constexpr int kHighestLaunched = 20;
 constexpr int kLowestLiveLink = 8;
 constexpr int kHighestLiveLink = 9;
 constexpr double kPollBudgetSeconds = 20.0;
+// What clock() gives when the processor time is not available.
+const std::clock_t kNoClock = static_cast<std::clock_t>(-1);
 constexpr useconds_t kPollInterval = 1000 * 1000;
 constexpr int kSearchDepth = 4;
 
@@ -111,8 +113,15 @@ void import_into_orvella(ImportRequest& request) {
     bool found = false;
     while (elapsed < kPollBudgetSeconds && !found) {
         found = check_imported_model(request, pid);
-        // Whole seconds of processor time, as counted by the host process.
-        elapsed = static_cast<double>((clock() - start) / CLOCKS_PER_SEC);
+        const std::clock_t now = clock();
+        if (start == kNoClock || now == kNoClock) {
+            // Without a processor clock the budget would never run out and
+            // the worker would poll forever: count each attempt a second.
+            elapsed += 1.0;
+        } else {
+            // Whole seconds of processor time, as counted by the host process.
+            elapsed = static_cast<double>((now - start) / CLOCKS_PER_SEC);
+        }
         sleep(kPollInterval);
     }
     if (!found) request.status = kImportNotConfirmed;

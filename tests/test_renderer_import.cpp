@@ -211,6 +211,9 @@ TEST_F(RendererImportTest, BudgetIsTwentyWholeSecondsOfProcessorTime) {
         {{0, 20 * second - 1, 20 * second}, 2},     // 19.999999 s counts as 19
         {{5 * second, 25 * second - 1, 25 * second}, 2},
         {{0, 3 * second, 19 * second, 21 * second}, 3},
+        // No processor clock at all: each attempt counts as a second.
+        {{static_cast<std::clock_t>(-1)}, 20},
+        {{0, static_cast<std::clock_t>(-1)}, 20},
     };
     for (const Case& c : cases) {
         SequenceClock::values = c.readings;
