@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <string>
 
 #include "bench_support.h"
@@ -33,16 +32,6 @@ extern "C" __attribute__((visibility("default"))) int SvApiRenderExport3DObject(
 }
 
 namespace {
-
-// Threads of this process; a hand-off thread is gone once it has returned.
-std::size_t thread_count() {
-    std::size_t count = 0;
-    std::error_code error;
-    for (auto it = std::filesystem::directory_iterator("/proc/self/task", error);
-         !error && it != std::filesystem::directory_iterator(); it.increment(error))
-        ++count;
-    return count;
-}
 
 // Loaded and initialised once, and never unloaded: a hand-off thread may
 // still be returning through the plug-in's code after its last host call.
@@ -72,7 +61,7 @@ void BM_RenderCommand(benchmark::State& state) {
         state.SkipWithError("cannot load and initialise the plug-in");
         return;
     }
-    const std::size_t threads_before = thread_count();
+    const std::size_t threads_before = standin::process_threads();
     const std::size_t delivered_before = standin::delivered_requests();
     const SvApiGarmentId garment = standin::garment_id(1);
     standin::set_garment(garment, "Skirt");
@@ -95,7 +84,7 @@ void BM_RenderCommand(benchmark::State& state) {
     // program's end.
     const auto all_done = [&] {
         return standin::delivered_requests() - delivered_before >= static_cast<std::size_t>(rendered) &&
-               thread_count() <= threads_before;
+               standin::process_threads() <= threads_before;
     };
     if (!standin::pump_until(all_done, std::chrono::seconds(30)))
         state.SkipWithError("the hand-offs did not all report");
