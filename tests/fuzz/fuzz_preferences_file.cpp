@@ -61,8 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!saved.empty());
     if (!plain_file(file, settings)) return 0;
 
-    const std::string avatar_back = tinyxml_round_trip(include_avatar);
-    const std::string dir_back = tinyxml_round_trip(textures_dir);
+    const std::string prologue = orvella_fuzz::prologue_of(saved);
+    const std::string avatar_back = tinyxml_round_trip(include_avatar, prologue);
+    const std::string dir_back = tinyxml_round_trip(textures_dir, prologue);
     FUZZ_CHECK(settings.include_avatar() == (avatar_back.empty() ? "false" : avatar_back));
     FUZZ_CHECK(settings.textures_dir() ==
                (dir_back.empty() ? settings.default_textures_dir() : dir_back));

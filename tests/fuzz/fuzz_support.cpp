@@ -68,15 +68,23 @@ void write_file(const std::string& path, const std::string& bytes) {
     FUZZ_CHECK(std::fclose(file) == 0);
 }
 
-std::string tinyxml_round_trip(const std::string& value) {
-    TiXmlDocument written;
+std::string prologue_of(const std::string& saved) {
+    TiXmlDocument document;
+    parse_padded(document, saved);
+    TiXmlPrinter printer;
+    for (const TiXmlNode* node = document.FirstChild(); node && !node->ToElement();
+         node = node->NextSibling())
+        node->Accept(&printer);
+    return printer.Str();
+}
+
+std::string tinyxml_round_trip(const std::string& value, const std::string& prologue) {
     TiXmlElement element("r");
     element.InsertEndChild(TiXmlText(value.c_str()));
-    written.InsertEndChild(element);
     TiXmlPrinter printer;
-    written.Accept(&printer);
+    element.Accept(&printer);
     TiXmlDocument read;
-    read.Parse(printer.CStr(), nullptr, TIXML_ENCODING_UTF8);
+    parse_padded(read, prologue + printer.Str());
     const TiXmlElement* root = read.FirstChildElement();
     const TiXmlNode* text = root ? root->FirstChild() : nullptr;
     return text ? text->ValueStr() : std::string();

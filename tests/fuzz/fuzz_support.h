@@ -23,11 +23,18 @@ extern const int kHomeFolderCount;
 std::string read_file(const std::string& path);  // "" when missing
 void write_file(const std::string& path, const std::string& bytes);  // aborts on failure
 
+// The top-level nodes of a saved file before its root element, printed: the
+// declaration among them decides how TinyXML reads the rest (as UTF-8, or
+// byte by byte when there is none or it names another encoding).
+std::string prologue_of(const std::string& saved);
+
 // What a text stored as an element's only text node reads back as, after
-// TinyXML prints it and parses it again as a UTF-8 document (with its
-// default white-space condensing): the library's own round trip, which the
-// store keeps.
-std::string tinyxml_round_trip(const std::string& value);
+// TinyXML prints it and loads it again behind `prologue` (as LoadFile reads a
+// file, with its default white-space condensing): the library's own round
+// trip, which the store keeps. The reading depends on the encoding the
+// prologue settles: a leading byte-order mark, for one, is white space to a
+// UTF-8 reading and text to a byte-wise one.
+std::string tinyxml_round_trip(const std::string& value, const std::string& prologue);
 
 // Parses `bytes` as TiXmlDocument::LoadFile reads a file (line ends made
 // "\n", the encoding found from the text), but from a copy followed by
