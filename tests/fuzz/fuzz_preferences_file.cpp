@@ -5,7 +5,7 @@
 // store's keys, defaults and file replacement are checked, not TinyXML's
 // white-space condensing, which the store keeps), and saving the same values
 // again gives the same bytes. Plain means: UTF-8 (see is_utf8), read back by
-// TinyXML as it prints it (the store keeps what part of a malformed file
+// TinyXML as it saves it (the store keeps what part of a malformed file
 // parsed, and TinyXML may print that part as markup that reads otherwise),
 // and key elements of at most one child (the store replaces the first child
 // only, so mixed content around it joins the value when read).
@@ -29,7 +29,7 @@ bool plain_file(const std::string& file, const orvella::PluginSettings& settings
     if (!orvella_fuzz::is_utf8(file)) return false;
     TiXmlDocument document;
     orvella_fuzz::parse_padded(document, file);
-    if (!orvella_fuzz::tinyxml_print_is_stable(document)) return false;
+    if (!orvella_fuzz::tinyxml_save_is_stable(document)) return false;
     const TiXmlElement* root = document.FirstChildElement();
     if (root == nullptr) return true;
     for (const std::string& key : {settings.include_avatar_key(), settings.textures_dir_key()}) {

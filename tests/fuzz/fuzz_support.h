@@ -23,8 +23,8 @@ extern const int kHomeFolderCount;
 std::string read_file(const std::string& path);  // "" when missing
 void write_file(const std::string& path, const std::string& bytes);  // aborts on failure
 
-// The top-level nodes of a saved file before its root element, printed: the
-// declaration among them decides how TinyXML reads the rest (as UTF-8, or
+// The top-level nodes of a saved file before its root element, printed, and
+// its byte-order mark if it has one: the mark or a declaration decides how TinyXML reads the rest (as UTF-8, or
 // byte by byte when there is none or it names another encoding).
 std::string prologue_of(const std::string& saved);
 
@@ -43,9 +43,12 @@ std::string tinyxml_round_trip(const std::string& value, const std::string& prol
 // reading must not be what trips guarded_parse.cpp.
 void parse_padded(TiXmlDocument& document, const std::string& bytes);
 
-// Whether the document loaded without error and reads back, printed and
-// parsed again, as the same document (its printed text unchanged).
-bool tinyxml_print_is_stable(const TiXmlDocument& document);
+// Whether the document loaded without error and reads back, saved as
+// SaveFile saves it and loaded again, as the same document (its saved bytes
+// unchanged). The reading after a save may differ from the first one: a
+// byte-order mark that the document kept makes it UTF-8, where a mark
+// leading a text is white space.
+bool tinyxml_save_is_stable(const TiXmlDocument& document);
 
 // Whether the bytes are well-formed UTF-8. TinyXML reads a UTF-8 document by
 // the lengths its lead bytes announce, whatever follows them, so text that
