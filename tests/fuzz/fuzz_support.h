@@ -23,9 +23,10 @@ extern const int kHomeFolderCount;
 std::string read_file(const std::string& path);  // "" when missing
 void write_file(const std::string& path, const std::string& bytes);  // aborts on failure
 
-// The top-level nodes of a saved file before its root element, printed, and
-// its byte-order mark if it has one: the mark or a declaration decides how TinyXML reads the rest (as UTF-8, or
-// byte by byte when there is none or it names another encoding).
+// A saved file's byte-order mark, if it has one, and its top-level nodes
+// before the root element, printed: the mark or a declaration decides how
+// TinyXML reads the rest (as UTF-8, or byte by byte when there is neither or
+// the declaration names another encoding).
 std::string prologue_of(const std::string& saved);
 
 // What a text stored as an element's only text node reads back as, after
