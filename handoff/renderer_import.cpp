@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 #include "handoff/installation_finder.h"
@@ -63,10 +62,12 @@ pid_t launch_orvella(const ImportRequest& request, const std::string& executable
 const TiXmlElement* find_named_model(const TiXmlElement* element, const std::string& name,
                                      int depth) {
     if (depth <= 0 || element == nullptr) return nullptr;
-    if (const char* modelset = element->Attribute("modelset"))
-        if (std::strcmp(modelset, "active") != 0) return nullptr;
-    if (const char* value = element->Attribute("name"))
-        if (name == value) return element;
+    // Whole values: a character reference such as "&#0;" puts a NUL inside
+    // one, where its C text would end.
+    if (const std::string* modelset = element->Attribute(std::string("modelset")))
+        if (*modelset != "active") return nullptr;
+    if (const std::string* value = element->Attribute(std::string("name")))
+        if (*value == name) return element;
     for (const TiXmlElement* child = element->FirstChildElement(); child != nullptr;
          child = child->NextSiblingElement())
         if (const TiXmlElement* found = find_named_model(child, name, depth - 1)) return found;

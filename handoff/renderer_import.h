@@ -55,8 +55,9 @@ pid_t launch_orvella(const ImportRequest& request, const std::string& executable
 bool check_imported_model(const ImportRequest& request, pid_t pid);
 
 // Depth-first search, the element before its children, for the first element
-// whose "name" is exactly `name`, examining `depth` levels (`element` is the
-// first). An element with a "modelset" other than "active" is skipped with
+// whose "name" is exactly `name` (every byte, a NUL from a character reference
+// included), examining `depth` levels (`element` is the first). An element
+// with a "modelset" other than "active" (whole value) is skipped with
 // everything below it. Null when none.
 const TiXmlElement* find_named_model(const TiXmlElement* element, const std::string& name,
                                      int depth);

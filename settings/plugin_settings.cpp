@@ -106,6 +106,9 @@ void PluginSettings::save_settings(const std::string& include_avatar,
 }
 
 bool PluginSettings::is_existing_directory(const std::string& path) {
+    // A stored "&#0;" reads as a NUL byte; stat would examine only the part
+    // before it, while the export path carries the whole value.
+    if (path.find('\0') != std::string::npos) return false;
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == S_IFDIR;
 }

@@ -262,6 +262,9 @@ TEST_F(PluginSettingsTest, IsExistingDirectory) {
         {"/tmp/dir", true},   {"/tmp/dir/", true},          {"/tmp/link-to-dir", true},
         {"/tmp/file", false}, {"/tmp/link-to-file", false}, {"/tmp/dangling", false},
         {"/tmp/missing", false}, {"", false},
+        // A stored "&#0;" puts a NUL into the value: the whole value is no
+        // directory, whatever its first part names.
+        {std::string("/tmp/dir\0junk", 13), false}, {std::string("/tmp/dir\0", 9), false},
     };
     for (const auto& [path, expected] : paths)
         EXPECT_EQ(expected, PluginSettings::is_existing_directory(path)) << path;

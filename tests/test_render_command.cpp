@@ -118,6 +118,10 @@ TEST_F(RenderCommand, ChoosesTheTexturesDirectory) {
         {"missing and different: cancel", "/tmp/missing", {kCancel}, 1, "", {prompt}},
         {"missing and different: OK exports into the default", "/tmp/missing", {1}, -2,
          kDefault + "/Skirt.fbx", {prompt, "0: Export failed with error: INTERNAL ERROR"}},
+        // "&#0;" stores a NUL after an existing directory's name; the host's
+        // box shows the question up to that NUL.
+        {"NUL reference after an existing directory: asked, cancel", "/tmp/tex&#0;junk",
+         {kCancel}, 1, "", {"1: The path /tmp/tex"}},
     };
     for (const Case& c : cases) {
         store_preferences("false", c.stored);

@@ -43,6 +43,10 @@ TEST(SceneSearch, MatchesExactNamesInActiveSetsWithinFourLevels) {
         {"case differs", R"(<a name="coat"/>)", "Coat", "none"},
         {"trailing space", R"(<a name="Coat "/>)", "Coat", "none"},
         {"prefix only", R"(<a name="Coa"/>)", "Coat", "none"},
+        {"NUL reference after the name", R"(<a name="Coat&#0;xyz"/>)", "Coat", "none"},
+        {"NUL reference ends the name", R"(<a name="Coat&#0;"/>)", "Coat", "none"},
+        {"NUL reference after active", R"(<a modelset="active&#0;x"><m name="Coat" id="x"/></a>)",
+         "Coat", "none"},
         {"no name attributes", R"(<Coat><Coat>Coat</Coat></Coat>)", "Coat", "none"},
         {"empty name matches an empty name", R"(<a><b name="" id="e"/></a>)", "", "e"},
     };

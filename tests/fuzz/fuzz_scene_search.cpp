@@ -5,9 +5,9 @@
 // at Orvella 9's path in the sandbox. Properties: nothing crashes, trips a
 // sanitizer or leaks, and the answer is that of a plain reading of the
 // search's contract: pre-order over the first four levels below the
-// document's first element, the first element whose "name" is exactly NAME,
-// skipping every element (and all below it) whose "modelset" is present and
-// not "active". find_named_model must return exactly that element.
+// document's first element, the first element whose "name" is exactly NAME
+// (whole values, a NUL from "&#0;" included), skipping every element (and all
+// below it) whose "modelset" is present and not "active". find_named_model must return exactly that element.
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,10 +49,10 @@ const TiXmlElement* expected_model(const TiXmlElement* root, const std::string& 
     while (!pending.empty()) {
         const auto [element, level] = pending.back();
         pending.pop_back();
-        const char* modelset = element->Attribute("modelset");
-        if (modelset && std::string(modelset) != "active") continue;
-        const char* element_name = element->Attribute("name");
-        if (element_name && name == element_name) return element;
+        const std::string* modelset = element->Attribute(std::string("modelset"));
+        if (modelset && *modelset != "active") continue;
+        const std::string* element_name = element->Attribute(std::string("name"));
+        if (element_name && *element_name == name) return element;
         if (level == kLevels) continue;
         std::vector<const TiXmlElement*> children;
         for (const TiXmlElement* c = element->FirstChildElement(); c; c = c->NextSiblingElement())
