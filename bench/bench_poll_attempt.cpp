@@ -21,6 +21,7 @@
 
 #include "bench_support.h"
 #include "handoff/renderer_import.h"
+#include "handoff/scene_search.h"
 #include "src/importers/sceneapi/dev/orvella_live.h"
 #include "standins/orvella/scene_channel.h"
 
@@ -129,7 +130,7 @@ void BM_ModelSearch(benchmark::State& state) {
     document.Parse(scene.c_str());
     const TiXmlElement* root = document.FirstChildElement();
     for (auto _ : state) {
-        const TiXmlElement* found = orvella::find_named_model(root, kModel, 4);
+        const TiXmlElement* found = orvella::find_named_model(root, kModel, orvella::kSceneSearchDepth);
         if (found == nullptr) {
             state.SkipWithError("the model was not found");
             break;

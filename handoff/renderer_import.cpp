@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "handoff/installation_finder.h"
+#include "handoff/scene_search.h"
 #include "src/importers/sceneapi/dev/orvellalive_loader.h"
 #include "support/xml_input.h"
 
@@ -24,7 +25,6 @@ constexpr double kPollBudgetSeconds = 20.0;
 // What clock() gives when the processor time is not available.
 const std::clock_t kNoClock = static_cast<std::clock_t>(-1);
 constexpr useconds_t kPollInterval = 1000 * 1000;
-constexpr int kSearchDepth = 4;
 
 std::clock_t standard_clock() { return std::clock(); }
 int standard_sleep(useconds_t microseconds) { return ::usleep(microseconds); }
@@ -59,21 +59,6 @@ pid_t launch_orvella(const ImportRequest& request, const std::string& executable
     return pid;
 }
 
-const TiXmlElement* find_named_model(const TiXmlElement* element, const std::string& name,
-                                     int depth) {
-    if (depth <= 0 || element == nullptr) return nullptr;
-    // Whole values: a character reference such as "&#0;" puts a NUL inside
-    // one, where its C text would end.
-    if (const std::string* modelset = element->Attribute(std::string("modelset")))
-        if (*modelset != "active") return nullptr;
-    if (const std::string* value = element->Attribute(std::string("name")))
-        if (*value == name) return element;
-    for (const TiXmlElement* child = element->FirstChildElement(); child != nullptr;
-         child = child->NextSiblingElement())
-        if (const TiXmlElement* found = find_named_model(child, name, depth - 1)) return found;
-    return nullptr;
-}
-
 bool check_imported_model(const ImportRequest& request, pid_t pid) {
     std::string reply;
     {
@@ -91,7 +76,7 @@ bool check_imported_model(const ImportRequest& request, pid_t pid) {
     parse_xml_text(document, std::move(reply));  // errors are not examined: whatever parsed is searched
     const TiXmlElement* root = document.FirstChildElement();
     if (root == nullptr) return false;
-    return find_named_model(root, request.name, kSearchDepth) != nullptr;
+    return find_named_model(root, request.name, kSceneSearchDepth) != nullptr;
 }
 
 void import_into_orvella(ImportRequest& request) {

@@ -21,8 +21,6 @@
 #include <ctime>
 #include <string>
 
-class TiXmlElement;
-
 namespace orvella {
 
 // Status values of ImportRequest, and the words the worker reports them by.
@@ -53,14 +51,6 @@ pid_t launch_orvella(const ImportRequest& request, const std::string& executable
 // searches it. True when the model is confirmed. Holds the live-link lock
 // from fetching the query interface until the reply is copied.
 bool check_imported_model(const ImportRequest& request, pid_t pid);
-
-// Depth-first search, the element before its children, for the first element
-// whose "name" is exactly `name` (every byte, a NUL from a character reference
-// included), examining `depth` levels (`element` is the first). An element
-// with a "modelset" other than "active" (whole value) is skipped with
-// everything below it. Null when none.
-const TiXmlElement* find_named_model(const TiXmlElement* element, const std::string& name,
-                                     int depth);
 
 // The processor-time clock and the sleep that pace the poll. Production uses
 // std::clock and usleep; a test (or an in-process test host) can put others

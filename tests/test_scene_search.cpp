@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "handoff/renderer_import.h"
+#include "handoff/scene_search.h"
 
 using orvella::find_named_model;
 

@@ -25,6 +25,7 @@
 
 #include "fuzz_check.h"
 #include "handoff/renderer_import.h"
+#include "handoff/scene_search.h"
 
 namespace {
 

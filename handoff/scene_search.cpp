@@ -1,0 +1,22 @@
+#include "handoff/scene_search.h"
+
+#include <tinyxml.h>
+
+namespace orvella {
+
+const TiXmlElement* find_named_model(const TiXmlElement* element, const std::string& name,
+                                     int depth) {
+    if (depth <= 0 || element == nullptr) return nullptr;
+    // Whole values: a character reference such as "&#0;" puts a NUL inside
+    // one, where its C text would end.
+    if (const std::string* modelset = element->Attribute(std::string("modelset")))
+        if (*modelset != "active") return nullptr;
+    if (const std::string* value = element->Attribute(std::string("name")))
+        if (*value == name) return element;
+    for (const TiXmlElement* child = element->FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement())
+        if (const TiXmlElement* found = find_named_model(child, name, depth - 1)) return found;
+    return nullptr;
+}
+
+}  // namespace orvella
