@@ -97,6 +97,9 @@ void PluginSettings::save_settings(const std::string& include_avatar,
     }
     write_value(*root, include_avatar_key_, include_avatar);
     write_value(*root, textures_dir_key_, textures_dir);
+    // What loaded nests at most kMaxXmlDepth elements, and the root, key
+    // element and text added here nest no deeper than 3: SaveFile and the
+    // destructor recurse no deeper than the parse did.
     // The bytes are those of TiXmlDocument::SaveFile, but they replace the
     // file only once they are all written, so a full disk or a crash keeps
     // the settings saved before. As before, a failure is not reported.

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/xml_nesting.h"
+
 namespace orvella {
 namespace {
 
@@ -21,6 +23,11 @@ std::size_t capacity_for(std::size_t length) {
 void parse_padded(TiXmlDocument& document, std::string& text, TiXmlEncoding encoding) {
     text.reserve(capacity_for(text.size()));
     text.append(kPadding, '\0');
+    if (xml_element_depth(text.c_str(), encoding, kMaxXmlDepth) > kMaxXmlDepth) {
+        document.ClearError();
+        document.SetError(TiXmlBase::TIXML_ERROR, nullptr, nullptr, encoding);
+        return;
+    }
     document.Parse(text.c_str(), nullptr, encoding);
 }
 

@@ -26,4 +26,13 @@ std::vector<std::string> folder_entries(const std::string& folder) {
     return names;
 }
 
+std::string nested_elements(std::size_t levels, const std::string& inside) {
+    std::string text;
+    text.reserve(levels * 7 + inside.size());
+    for (std::size_t i = 0; i < levels; ++i) text += "<a>";
+    text += inside;
+    for (std::size_t i = 0; i < levels; ++i) text += "</a>";
+    return text;
+}
+
 }  // namespace orvella_test

@@ -1,6 +1,7 @@
 // Paths and layouts shared by the settings store's sandboxed tests.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -19,5 +20,7 @@ std::string support_folder(int version);
 void install_orvella_settings(int version, const char* contents);
 // The names in a folder, sorted; leftovers of a save show up here.
 std::vector<std::string> folder_entries(const std::string& folder);
+// `inside` within `levels` nested <a> elements.
+std::string nested_elements(std::size_t levels, const std::string& inside = "");
 
 }  // namespace orvella_test

@@ -12,6 +12,7 @@
 
 #include "sandbox_files.h"
 #include "settings/plugin_settings.h"
+#include "support/xml_input.h"
 #include "settings_test_files.h"
 
 using namespace orvella;
@@ -163,6 +164,9 @@ TEST_F(PluginSettingsTest, FilesWithoutValuesReadAsDefaults) {
         "<r><IncludeAvatar></IncludeAvatar><TexturesDir>   </TexturesDir></r>",
         "<r><x><IncludeAvatar>true</IncludeAvatar><TexturesDir>/deep</TexturesDir></x></r>",
         "<r/><second><IncludeAvatar>true</IncludeAvatar><TexturesDir>/2</TexturesDir></second>",
+        // Too deep to parse safely, beside values that would read.
+        "<r><IncludeAvatar>true</IncludeAvatar><TexturesDir>/3</TexturesDir>" +
+            nested_elements(kMaxXmlDepth) + "</r>",
     };
     for (const std::string& contents : files) {
         write_file(kPreferences, contents);
@@ -277,6 +281,8 @@ TEST_F(PluginSettingsTest, DefaultTexturesDirFromOrvellaSettings) {
         const char* contents;    // OV9Settings.xml of that version; null: no file
         std::string expected;
     };
+    const std::string too_deep = "<s><folders><textures_default>/T</textures_default></folders>" +
+                                 nested_elements(kMaxXmlDepth) + "</s>";
     const std::vector<Case> cases = {
         {"textures_default", 9,
          "<s><folders><textures_default>/T</textures_default>"
@@ -298,6 +304,7 @@ TEST_F(PluginSettingsTest, DefaultTexturesDirFromOrvellaSettings) {
         {"no file", 9, nullptr, ""},
         {"malformed after the value", 9,
          "<s><folders><textures_default>/T</textures_default></folders><oops", "/T/Garvento"},
+        {"too deep after the value", 9, too_deep.c_str(), ""},
     };
     for (const Case& c : cases) {
         install_orvella_settings(c.installed, c.contents);

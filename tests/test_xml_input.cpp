@@ -4,6 +4,7 @@
 #include <string>
 
 #include "sandbox_files.h"
+#include "settings_test_files.h"
 #include "support/xml_input.h"
 
 using namespace orvella;
@@ -69,4 +70,38 @@ TEST(XmlInput, ParsesTextsAsParseDoes) {
     TiXmlDocument cut;
     parse_xml_text(cut, std::string("<a/>\0<b/>", 9));
     EXPECT_EQ(nullptr, cut.FirstChildElement("b")) << "the text ends at its first NUL";
+}
+
+TEST(XmlInput, NestingBeyondTheLimitReadsAsNoXml) {
+    const std::size_t limit = kMaxXmlDepth;
+    const auto nested = nested_elements;
+    const std::string declaration = "<?xml version=\"1.0\"?>";
+    struct Case {
+        const char* what;
+        std::string text;
+        bool parsed;
+    };
+    const Case cases[] = {
+        {"at the limit", nested(limit, ""), true},
+        {"one level more", nested(limit, "<b/>"), false},
+        {"never closed", nested(limit, "<b>"), false},
+        {"a hundred thousand levels", nested(100000, ""), false},
+        {"a deep second root", "<r/>" + nested(limit + 1, ""), false},
+        {"markup that is no element does not nest",
+         nested(limit, "<!-- <b><b> --><![CDATA[<b><b>]]><!DOCTYPE x [<!ELEMENT b>]> t /> <?xml ?>"),
+         true},
+        {"quoted values hold markup", nested(limit - 1, "<c x='<b><b>' y=\"/>\" z=1/>"), true},
+        // TinyXML reads a UTF-8 lead byte and the byte after it as one
+        // character, so here the comment is text and <b><c/></b> elements.
+        {"a comment's '<' after a lead byte", declaration + nested(limit - 1, "\xC3<!-- <b><c/></b> -->"),
+         false},
+        {"the same comment after a whole character",
+         declaration + nested(limit - 1, "\xC3\xA9<!-- <b><c/></b> -->"), true},
+    };
+    for (const Case& c : cases) {
+        TiXmlDocument document;
+        parse_xml_text(document, xml_text_copy(c.text.c_str()));
+        EXPECT_EQ(c.parsed, document.FirstChildElement() != nullptr) << c.what;
+        EXPECT_EQ(c.parsed, !document.Error()) << c.what;
+    }
 }
