@@ -141,11 +141,11 @@ void PluginSettings::write_value(TiXmlElement& root, const std::string& key,
     if (!element) element = root.InsertEndChild(TiXmlElement(key))->ToElement();
     // The value ends at its first NUL, as the host's texts do.
     const TiXmlText text(value.c_str());
-    if (TiXmlNode* first = element->FirstChild()) {
-        element->ReplaceChild(first, text);
-    } else {
-        element->InsertEndChild(text);
-    }
+    // Anything else a hand edit left in the element (a comment, more text)
+    // would run into the value when the file is read again, or be read in
+    // its place: the element holds the value alone.
+    element->Clear();
+    element->InsertEndChild(text);
 }
 
 const PluginSettings& plugin_settings() {

@@ -39,7 +39,7 @@ public:
     static bool is_existing_directory(const std::string& path);
     // From Orvella's OV9Settings.xml in its support directory; may be "".
     static std::string find_default_textures_dir();
-    // Sets the key element's first child to a text node holding `value`,
+    // Makes the key element hold a text node with `value` and nothing else,
     // appending the element as the root's last child when it is missing.
     static void write_value(TiXmlElement& root, const std::string& key, const std::string& value);
 

@@ -233,7 +233,7 @@ TEST_F(PluginSettingsTest, SavedBytesAreThoseOfTinyXmlSaveFile) {
     }
 }
 
-TEST(PluginSettingsWriteValue, ReplacesTheFirstChildOrAppends) {
+TEST(PluginSettingsWriteValue, LeavesTheValueAloneInItsElement) {
     struct Case {
         const char* before;
         std::string value;
@@ -241,11 +241,16 @@ TEST(PluginSettingsWriteValue, ReplacesTheFirstChildOrAppends) {
     };
     const std::vector<Case> cases = {
         {"<r><a>1</a></r>", "v", "<r><a>1</a><K>v</K></r>"},
-        {"<r><K>old<!--c--><x/></K></r>", "new", "<r><K>new<!--c--><x /></K></r>"},
-        {"<r><K><x/>tail</K></r>", "new", "<r><K>newtail</K></r>"},
+        {"<r><K>old</K><!--c--></r>", "new", "<r><K>new</K><!--c--></r>"},
         {"<r><K/><K>second</K></r>", "first", "<r><K>first</K><K>second</K></r>"},
         {"<r><K>old</K></r>", std::string("cut\0after", 9), "<r><K>cut</K></r>"},
         {"<r><K>old</K></r>", "", "<r><K></K></r>"},
+        // Hand-edited elements: what else they hold would join the value or
+        // be read instead of it.
+        {"<r><K><!--where-->/old</K></r>", "/new", "<r><K>/new</K></r>"},
+        {"<r><K>old<!--c--><x/></K></r>", "new", "<r><K>new</K></r>"},
+        {"<r><K><x/>tail</K></r>", "new", "<r><K>new</K></r>"},
+        {"<r><K>old<!--c--></K></r>", "", "<r><K></K></r>"},
     };
     for (const Case& c : cases) {
         TiXmlDocument document;
@@ -254,6 +259,17 @@ TEST(PluginSettingsWriteValue, ReplacesTheFirstChildOrAppends) {
         PluginSettings::write_value(*document.RootElement(), "K", c.value);
         EXPECT_EQ(c.after, printed(*document.RootElement())) << c.before;
     }
+}
+
+TEST_F(PluginSettingsTest, HandEditedValuesSaveAsTheyReadBack) {
+    write_file(kPreferences,
+               "<r>\n  <TexturesDir><!-- my textures -->/old</TexturesDir>\n"
+               "  <IncludeAvatar>true<!-- or false --></IncludeAvatar>\n  <!-- kept -->\n</r>\n");
+    const PluginSettings settings;
+    settings.save_settings("false", "/new");
+    EXPECT_EQ("/new", settings.textures_dir());
+    EXPECT_EQ("false", settings.include_avatar());
+    EXPECT_NE(std::string::npos, read_file(kPreferences).find("<!-- kept -->"));
 }
 
 TEST_F(PluginSettingsTest, IsExistingDirectory) {
