@@ -106,10 +106,13 @@ bool write_file_atomically(const std::string& path,
     if (!final_target(path, target)) return false;
 
     // A file the user may not write stays as it is, as it would for a
-    // rewrite in place.
+    // rewrite in place; so does whatever is no regular file (a folder, a
+    // device, a FIFO): it is no file this write could have made.
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && ::access(target.c_str(), W_OK) != 0) return false;
+    if (exists && (!S_ISREG(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
+        return false;
+    }
 
     std::string created;
     const int fd = create_beside(target, created);

@@ -17,10 +17,11 @@ namespace orvella {
 // own. When `path` is a symbolic link (or a chain of them), the file it
 // points to is replaced and the link stays. Returns true once the new file is
 // in place. On false the destination is as it was and no temporary file is
-// left; that happens when the destination exists but may not be written,
-// the folder takes no new file, or writing, flushing, syncing, closing or
-// renaming fails. No folder is created. The replaced file keeps its
-// permission bits; a new one gets 0666 less the umask, as fopen gives.
+// left; that happens when the destination exists but is no regular file or
+// may not be written, the folder takes no new file, or writing, flushing,
+// syncing, closing or renaming fails. No folder is created. The replaced
+// file keeps its permission bits; a new one gets 0666 less the umask, as
+// fopen gives.
 bool write_file_atomically(const std::string& path,
                            const std::function<bool(std::FILE*)>& write);
 

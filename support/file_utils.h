@@ -1,9 +1,11 @@
-// Small path and file services for installation discovery, the file log and
-// the live-link loader. Paths are byte strings handed to the system as they
-// are: nothing is normalised, expanded or limited in length. None of these
-// keeps state or reports an error; all may run on any thread.
+// Small path and file services for installation discovery, the file log,
+// the live-link loader and the settings store. Paths are byte strings handed
+// to the system as they are: nothing is normalised, expanded or limited in
+// length. None of these keeps state; a failure is a value, never an
+// exception; all may run on any thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -16,6 +18,14 @@ bool is_directory(const std::string& path);
 // The size of the file in bytes, or 0 when it cannot be opened for reading
 // (so a missing, an unreadable and an empty file all give 0).
 std::uint64_t file_size(const std::string& path);
+
+// The whole file at `path` (links followed), when it is a regular file of at
+// most `max_bytes` bytes: true, and `contents` holds its bytes. Anything else
+// gives false and an empty `contents`: a missing or unreadable path, a
+// directory, a device, a FIFO or socket (opened without blocking, and never
+// read), a file above the bound (also one that grows past it while read).
+// Never reads more than max_bytes + 1 bytes.
+bool read_regular_file(const std::string& path, std::size_t max_bytes, std::string& contents);
 
 // first + "/" + second, the separator always inserted, even after a
 // trailing "/" or before a leading one.

@@ -1,8 +1,8 @@
 #include "support/xml_input.h"
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
+
+#include "support/file_utils.h"
 
 #include "support/xml_nesting.h"
 
@@ -49,21 +49,23 @@ std::string xml_text_copy(const char* text) {
 
 void load_xml_file(TiXmlDocument& document, TiXmlEncoding encoding) {
     document.Clear();
-    std::ifstream file(document.ValueStr(), std::ios::binary);
-    if (!file) return;
-    const std::string raw((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     std::string text;
-    text.reserve(capacity_for(raw.size()));
+    if (!read_regular_file(document.ValueStr(), kMaxXmlFileBytes, text)) return;
     // The parse ends at the first NUL, as LoadFile's does; what follows one
     // would otherwise lie between the text and its padding.
-    for (std::size_t i = 0; i < raw.size() && raw[i] != '\0'; ++i) {
-        if (raw[i] != '\r') {
-            text += raw[i];
+    const std::size_t end = text.find('\0');
+    if (end != std::string::npos) text.resize(end);
+    // "\r\n" and a lone "\r" become "\n", in place.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r') {
+            text[kept++] = text[i];
             continue;
         }
-        text += '\n';
-        if (i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+        text[kept++] = '\n';
+        if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
     }
+    text.resize(kept);
     if (text.empty()) return;
     parse_padded(document, text, encoding);
 }

@@ -46,9 +46,17 @@ void parse_xml_text(TiXmlDocument& document, std::string text,
 // A copy of a NUL-terminated text with room for the padding.
 std::string xml_text_copy(const char* text);
 
+// The largest preferences or settings file read: both hold a few short
+// values, so 4 MiB is far above any real one. A larger file reads as an
+// unreadable one, without being read.
+constexpr std::size_t kMaxXmlFileBytes = 4 << 20;
+
 // TiXmlDocument::LoadFile of the document's own file name: the file read
 // whole, "\r\n" and a lone "\r" turned into "\n", then parsed up to its
-// first NUL. A missing, unreadable or empty file leaves the document empty.
+// first NUL. A missing, unreadable or empty file leaves the document empty,
+// and so does anything that is not a regular file of at most
+// kMaxXmlFileBytes (a directory, a device such as /dev/zero, a FIFO), which
+// is not read and never blocks. Throws nothing but bad_alloc.
 void load_xml_file(TiXmlDocument& document, TiXmlEncoding encoding);
 
 }  // namespace orvella

@@ -2,9 +2,11 @@
 // library (and, for whole sessions, by the stand-in garvento program), as
 // Garvento loads it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -213,4 +215,50 @@ TEST(GarventoProgram, RendersAndReportsAFailedExport) {
     const CommandRun refused = run(garvento("--host-text '{\"version\":\"9.0\"}' render Dress"));
     EXPECT_TRUE(has_line(refused.output, "garvento: SvApiPluginInit returned 0 (plug-in refused the host)"))
         << refused.output;
+}
+
+// Whatever lies at the paths of Orvella's settings file and of the
+// preferences file, the plug-in registers and renders; what it cannot read
+// as a regular file of plausible size reads as a missing file.
+TEST(GarventoProgram, FilesThatAreNoRegularFilesReadAsMissing) {
+    ASSERT_TRUE(in_sandbox());
+    const std::string settings_file = support_folder(9) + "OV9Settings.xml";
+    const std::string orvella_default = "/tmp/orvella/Garvento";
+    const std::function<void(const std::string&)> folder = make_directories;
+    const std::function<void(const std::string&)> fifo = [](const std::string& path) {
+        ASSERT_EQ(0, ::mkfifo(path.c_str(), 0644));
+    };
+    const std::function<void(const std::string&)> zero = [](const std::string& path) {
+        ASSERT_EQ(0, ::symlink("/dev/zero", path.c_str()));
+    };
+    struct Case {
+        std::string path;                              // replaced by
+        std::function<void(const std::string&)> make;  // this
+        std::string exported;                          // the folder the render exports into
+    };
+    const std::vector<Case> cases = {
+        {settings_file, folder, "/tmp/tex"},
+        {settings_file, fifo, "/tmp/tex"},
+        {kPreferences, folder, orvella_default},
+        {kPreferences, zero, orvella_default},
+        {kPreferences, fifo, orvella_default},
+    };
+    make_directories("/tmp/tex");
+    make_directories(orvella_default);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE("row " + std::to_string(i) + ": " + c.path);
+        install_orvella_settings(9, "<s><folders><textures_default>/tmp/orvella</textures_default>"
+                                    "</folders></s>");
+        write_file(kPreferences, kDeclaration + "<r><TexturesDir>/tmp/tex</TexturesDir></r>\n");
+        remove_tree(c.path);
+        c.make(c.path);
+        const CommandRun session = run(garvento("render Dress"));
+        EXPECT_EQ(0, session.status) << session.output;
+        EXPECT_TRUE(has_line(session.output, "garvento: SvApiPluginInit returned 1 (plug-in registered)"))
+            << session.output;
+        EXPECT_NE(std::string::npos, session.output.find("-> 0 (wrote " + c.exported + "/Dress.fbx)"))
+            << session.output;
+        remove_tree(c.path);
+    }
 }

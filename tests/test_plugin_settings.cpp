@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "settings/plugin_settings.h"
 #include "support/xml_input.h"
 #include "settings_test_files.h"
+#include "support/xml_input.h"
 
 using namespace orvella;
 using namespace orvella_test;
@@ -372,6 +374,43 @@ TEST_F(PluginSettingsTest, ReadOnlyFolderOrFileKeepsTheOldFile) {
     struct stat info {};
     ASSERT_EQ(0, ::stat(kPreferences.c_str(), &info));
     EXPECT_EQ(0600u, info.st_mode & 0777);
+}
+
+TEST_F(PluginSettingsTest, WhatIsNoRegularFileReadsAsDefaultsAndStays) {
+    install_orvella_settings(9, "<s><folders><textures_default>/T</textures_default></folders></s>");
+    const PluginSettings settings;
+    const std::string oversized =
+        "<r><TexturesDir>/big</TexturesDir>" + std::string(kMaxXmlFileBytes, ' ') + "</r>";
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        mode_t kind;
+    };
+    const std::vector<Case> cases = {
+        {"directory", [] { make_directories(kPreferences); }, S_IFDIR},
+        {"link to /dev/zero", [] { ASSERT_EQ(0, ::symlink("/dev/zero", kPreferences.c_str())); },
+         S_IFCHR},
+        {"FIFO", [] { ASSERT_EQ(0, ::mkfifo(kPreferences.c_str(), 0644)); }, S_IFIFO},
+        {"over the size bound", [&] { write_file(kPreferences, oversized); }, S_IFREG},
+    };
+    for (const Case& c : cases) {
+        for (const mode_t folder : {0755, 0555}) {
+            SCOPED_TRACE(std::string(c.name) + (folder == 0555 ? ", read-only folder" : ""));
+            ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0755));
+            remove_tree(kPreferences);
+            c.make();
+            ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), folder));
+            EXPECT_EQ("false", settings.include_avatar());
+            EXPECT_EQ("/T/Garvento", settings.textures_dir());
+            if (c.kind == S_IFREG) continue;  // an unreadable file is saved over
+            settings.save_settings("true", "/new");
+            struct stat info {};
+            EXPECT_EQ(0, ::stat(kPreferences.c_str(), &info));
+            EXPECT_EQ(c.kind, info.st_mode & S_IFMT) << "left as it was";
+            EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+        }
+    }
+    ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0755));
 }
 
 TEST_F(PluginSettingsTest, SymlinkedPreferencesFileKeepsItsLink) {

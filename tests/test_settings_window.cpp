@@ -2,6 +2,7 @@
 // the built plug-in binary, picks "Settings" and plays the page's events.
 // Every case runs in a fresh sandbox and so loads the plug-in afresh.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -235,4 +236,18 @@ TEST_F(SettingsWindow, EventsAnswerThroughTheNewestWindow) {
     EXPECT_EQ(0, standin::raise_window_event(first, kReply, ""));
     EXPECT_TRUE(state_of(first).open);
     EXPECT_FALSE(state_of(second).open);
+}
+
+TEST_F(SettingsWindow, FolderInPlaceOfThePreferencesShowsDefaultsAndSavesNothing) {
+    install_orvella();
+    make_directories(kPreferences);
+    const SvApiWindowHandle window = open_window();
+    EXPECT_EQ("false:" + kDefaultDir, first_message(window));
+    // The save fails as any failed save does: silently, and the window closes.
+    EXPECT_EQ(0, standin::raise_window_event(window, kReply, "true:" + kDefaultDir));
+    EXPECT_FALSE(state_of(window).open);
+    EXPECT_TRUE(message_boxes().empty());
+    struct stat info {};
+    EXPECT_TRUE(::stat(kPreferences.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        << "the folder stays";
 }

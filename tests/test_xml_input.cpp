@@ -1,5 +1,7 @@
 // Outside XML read as TinyXML's own LoadFile and Parse read it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -49,6 +51,25 @@ TEST(XmlInput, LoadsFilesAsLoadFileDoes) {
     TiXmlDocument missing("/tmp/missing.xml");
     load_xml_file(missing, TIXML_ENCODING_UNKNOWN);
     EXPECT_EQ(nullptr, missing.FirstChild());
+}
+
+TEST(XmlInput, WhatIsNoRegularFileOfPlausibleSizeLoadsAsMissing) {
+    ASSERT_TRUE(in_sandbox());
+    make_directories("/tmp/folder.xml");
+    ASSERT_EQ(0, ::symlink("/dev/zero", "/tmp/zero.xml"));
+    ASSERT_EQ(0, ::mkfifo("/tmp/fifo.xml", 0644));  // no writer: opening it must not wait
+    const std::string element = "<a></a>";
+    const std::string at_bound = "<a>" + std::string(kMaxXmlFileBytes - element.size(), 'x') + "</a>";
+    write_file("/tmp/at-bound.xml", at_bound);
+    write_file("/tmp/above-bound.xml", at_bound + " ");
+    for (const char* path : {"/tmp/folder.xml", "/tmp/zero.xml", "/tmp/fifo.xml", "/tmp/above-bound.xml"}) {
+        TiXmlDocument document(path);
+        load_xml_file(document, TIXML_ENCODING_UNKNOWN);
+        EXPECT_EQ(nullptr, document.FirstChild()) << path;
+    }
+    TiXmlDocument largest("/tmp/at-bound.xml");
+    load_xml_file(largest, TIXML_ENCODING_UNKNOWN);
+    EXPECT_NE(nullptr, largest.FirstChildElement("a")) << "a file of exactly the bound is read";
 }
 
 TEST(XmlInput, ParsesTextsAsParseDoes) {
