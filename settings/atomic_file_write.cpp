@@ -7,6 +7,9 @@
 #include <atomic>
 #include <cerrno>
 #include <memory>
+#include <utility>
+
+#include "support/file_utils.h"
 
 namespace orvella {
 namespace {
@@ -98,6 +101,34 @@ int create_beside(const std::string& target, std::string& created) {
     return -1;
 }
 
+// Flushes, syncs and closes; false when any of them failed.
+bool finish(File file) {
+    bool ok = std::fflush(file.get()) == 0;
+    ok = ok && sync_to_disk(::fileno(file.get()));
+    return std::fclose(file.release()) == 0 && ok;
+}
+
+// Rewrites the regular file at `target` through its existing descriptor:
+// truncated, written, flushed and synced. Opened without blocking, so a FIFO
+// in its place is refused instead of waited on.
+bool write_in_place(const std::string& target, const std::function<bool(std::FILE*)>& write) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    File file(::fdopen(fd, "w"));
+    if (!file) {
+        ::close(fd);
+        return false;
+    }
+    struct stat info {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ::ftruncate(fd, 0) != 0) {
+        return false;
+    }
+    const bool written = write(file.get());
+    return finish(std::move(file)) && written;
+}
+
 }  // namespace
 
 bool write_file_atomically(const std::string& path,
@@ -107,7 +138,7 @@ bool write_file_atomically(const std::string& path,
 
     // A file the user may not write stays as it is, as it would for a
     // rewrite in place; so does whatever is no regular file (a folder, a
-    // device, a FIFO): it is no file this write could have made.
+    // device, a FIFO), which holds nothing this write could replace.
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && (!S_ISREG(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
@@ -116,7 +147,12 @@ bool write_file_atomically(const std::string& path,
 
     std::string created;
     const int fd = create_beside(target, created);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        // A folder the user may not write, around a file the user may: the
+        // file can still take the new contents, only not atomically.
+        const bool folder_refused = errno == EACCES || errno == EPERM;
+        return folder_refused && exists && write_in_place(target, write);
+    }
     TemporaryPath temporary(created);
     // Best effort: the contents matter more than the permission bits.
     if (exists) (void)::fchmod(fd, existing.st_mode & 0777);
@@ -126,13 +162,13 @@ bool write_file_atomically(const std::string& path,
         ::close(fd);
         return false;
     }
-    bool ok = write(file.get());
-    ok = std::fflush(file.get()) == 0 && ok;
+    const bool written = write(file.get());
     // On disk before the rename, so a crash cannot leave an empty new file
     // in the old one's place.
-    ok = ok && ::fsync(::fileno(file.get())) == 0;
-    ok = std::fclose(file.release()) == 0 && ok;
-    if (!ok || ::rename(temporary.path().c_str(), target.c_str()) != 0) return false;
+    if (!finish(std::move(file)) || !written ||
+        ::rename(temporary.path().c_str(), target.c_str()) != 0) {
+        return false;
+    }
     temporary.keep();
     return true;
 }

@@ -102,7 +102,9 @@ void PluginSettings::save_settings(const std::string& include_avatar,
     // destructor recurse no deeper than the parse did.
     // The bytes are those of TiXmlDocument::SaveFile, but they replace the
     // file only once they are all written, so a full disk or a crash keeps
-    // the settings saved before. As before, a failure is not reported.
+    // the settings saved before; only a Preferences folder that takes no new
+    // file has them written into the file in place. As before, a failure is
+    // not reported.
     (void)write_file_atomically(preferences_path_, [&document](std::FILE* file) {
         return document.SaveFile(file);
     });

@@ -83,6 +83,13 @@ bool read_regular_file(const std::string& path, std::size_t max_bytes, std::stri
     return true;
 }
 
+bool sync_to_disk(int fd) {
+#ifdef F_FULLFSYNC
+    if (::fcntl(fd, F_FULLFSYNC) == 0) return true;
+#endif
+    return ::fsync(fd) == 0;
+}
+
 std::string join_path(const std::string& first, const std::string& second) {
     std::string joined;
     joined.reserve(first.size() + 1 + second.size());

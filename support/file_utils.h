@@ -27,6 +27,12 @@ std::uint64_t file_size(const std::string& path);
 // Never reads more than max_bytes + 1 bytes.
 bool read_regular_file(const std::string& path, std::size_t max_bytes, std::string& contents);
 
+// Pushes what was written through `fd` to the storage device and returns
+// whether that worked. macOS's fsync leaves the data in the drive's own
+// cache, so fcntl(F_FULLFSYNC) goes first where the system has it; fsync is
+// the fallback when it has not, or when the file system refuses it.
+bool sync_to_disk(int fd);
+
 // first + "/" + second, the separator always inserted, even after a
 // trailing "/" or before a leading one.
 std::string join_path(const std::string& first, const std::string& second);

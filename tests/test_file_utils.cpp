@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,6 +51,21 @@ TEST_F(FileUtils, FileSizeCountsBytesAndGivesZeroWhenUnreadable) {
     EXPECT_EQ(20971520u, file_size("/tmp/sparse"));
     EXPECT_EQ(0u, file_size("/tmp/missing"));
     EXPECT_EQ(0u, file_size("/tmp/secret")) << "mode 000 must be unreadable in the sandbox";
+}
+
+// Here, without F_FULLFSYNC, this is the fsync fallback.
+TEST_F(FileUtils, SyncToDiskSucceedsForFilesAndReportsFailures) {
+    write_file("/tmp/synced", "12345");
+    const int file = ::open("/tmp/synced", O_WRONLY);
+    ASSERT_LE(0, file);
+    EXPECT_TRUE(sync_to_disk(file));
+    ::close(file);
+    int pipe_ends[2];
+    ASSERT_EQ(0, ::pipe(pipe_ends));
+    EXPECT_FALSE(sync_to_disk(pipe_ends[1])) << "a pipe has no disk to reach";
+    ::close(pipe_ends[0]);
+    ::close(pipe_ends[1]);
+    EXPECT_FALSE(sync_to_disk(-1));
 }
 
 TEST(JoinPath, AlwaysInsertsOneSeparator) {

@@ -352,16 +352,30 @@ TEST_F(PluginSettingsTest, DefaultTexturesDirFollowsTheInstalledVersion) {
     EXPECT_EQ("/eleven/Garvento", PluginSettings::find_default_textures_dir());
 }
 
-TEST_F(PluginSettingsTest, ReadOnlyFolderOrFileKeepsTheOldFile) {
+TEST_F(PluginSettingsTest, ReadOnlyFolderSavesInPlaceReadOnlyFileIsKept) {
     const std::string old_file = kDeclaration + "<r><TexturesDir>/old</TexturesDir></r>\n";
     write_file(kPreferences, old_file);
+    ASSERT_EQ(0, ::chmod(kPreferences.c_str(), 0640));
+    // The folder takes no new file, but the file itself may be written.
+    ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0555));
+    PluginSettings().save_settings("true", "/in-place");
+    EXPECT_EQ("/in-place", PluginSettings().textures_dir());
+    EXPECT_EQ("true", PluginSettings().include_avatar());
+    EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+    struct stat info {};
+    ASSERT_EQ(0, ::stat(kPreferences.c_str(), &info));
+    EXPECT_EQ(0640u, info.st_mode & 0777);
+
+    // Without a file there, nothing can be saved.
+    ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0755));
+    remove_tree(kPreferences);
     ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0555));
     PluginSettings().save_settings("true", "/new");
-    EXPECT_EQ(old_file, read_file(kPreferences));
-    EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+    EXPECT_EQ(std::vector<std::string>{}, folder_entries(kPreferencesDir));
 
-    // A file the user made read-only is not replaced either.
+    // A file the user made read-only is not replaced.
     ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0755));
+    write_file(kPreferences, old_file);
     ASSERT_EQ(0, ::chmod(kPreferences.c_str(), 0444));
     PluginSettings().save_settings("true", "/new");
     EXPECT_EQ(old_file, read_file(kPreferences));
@@ -371,7 +385,6 @@ TEST_F(PluginSettingsTest, ReadOnlyFolderOrFileKeepsTheOldFile) {
     ASSERT_EQ(0, ::chmod(kPreferences.c_str(), 0600));
     PluginSettings().save_settings("true", "/new");
     EXPECT_EQ("/new", PluginSettings().textures_dir());
-    struct stat info {};
     ASSERT_EQ(0, ::stat(kPreferences.c_str(), &info));
     EXPECT_EQ(0600u, info.st_mode & 0777);
 }

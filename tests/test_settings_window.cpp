@@ -251,3 +251,13 @@ TEST_F(SettingsWindow, FolderInPlaceOfThePreferencesShowsDefaultsAndSavesNothing
     EXPECT_TRUE(::stat(kPreferences.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         << "the folder stays";
 }
+
+TEST_F(SettingsWindow, ReadOnlyPreferencesFolderStillSavesIntoItsFile) {
+    make_directories("/tmp/textures");
+    write_file(kPreferences, preferences_file("false", "/tmp"));
+    ASSERT_EQ(0, ::chmod("/home/tester/Library/Preferences", 0555));
+    const SvApiWindowHandle window = open_window();
+    EXPECT_EQ(0, standin::raise_window_event(window, kReply, "true:/tmp/textures"));
+    EXPECT_EQ(preferences_file("true", "/tmp/textures"), read_file(kPreferences));
+    EXPECT_FALSE(state_of(window).open);
+}
