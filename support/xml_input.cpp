@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "support/file_utils.h"
-
 #include "support/xml_nesting.h"
 
 namespace orvella {
