@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <type_traits>
 
 #include "support/file_utils.h"
 
@@ -78,6 +79,10 @@ std::string InstallationFinder::orvella_support_directory() const {
 }
 
 const InstallationFinder& installation_finder() {
+    // Hand-off threads use it while the host may be quitting: it must have
+    // nothing for an exit handler to destroy.
+    static_assert(std::is_trivially_destructible<InstallationFinder>::value,
+                  "the finder must outlive the exit handlers");
     static const InstallationFinder finder;
     return finder;
 }

@@ -4,7 +4,6 @@
 
 #include "plugin/import_error.h"
 #include "plugin/sv_plugin_api.h"
-#include "settings/plugin_settings.h"
 
 namespace orvella {
 
@@ -12,10 +11,7 @@ namespace {
 
 const intptr_t kImportErrorCallback = 1;
 
-void report(const ImportRequest& request) {
-    // The record was built while the host loaded the plug-in, before any
-    // worker could exist; its fields are read-only.
-    const std::string identifier = plugin_settings().identifier();
+void report(const ImportRequest& request, const std::string& identifier) {
     const std::string message = import_error_text(request);
     // The host keeps its own copy of the text.
     SvApiUpdateSessionFunctionRequest_v2(identifier.c_str(), kImportErrorCallback,
@@ -24,7 +20,7 @@ void report(const ImportRequest& request) {
 
 }  // namespace
 
-void hand_off_worker(std::string garment_name, std::string path) {
+void hand_off_worker(std::string garment_name, std::string path, std::string identifier) {
     ImportRequest request{std::move(garment_name), std::move(path)};
     try {
         import_into_orvella(request);
@@ -36,7 +32,7 @@ void hand_off_worker(std::string garment_name, std::string path) {
     std::remove(request.path.c_str());
     if (request.status == kImportConfirmed) return;
     try {
-        report(request);
+        report(request, identifier);
     } catch (...) {
         // Nothing more can be done for the user without memory.
     }

@@ -42,12 +42,14 @@ bool choose_directory(std::string& directory, const std::string& default_directo
 
 // The exported file from now on belongs to the hand-off worker, which
 // carries it to the renderer and deletes it. Returns the command's result.
-int hand_off(const std::string& garment_name, const std::string& path) {
+int hand_off(const std::string& garment_name, const std::string& path,
+             const std::string& identifier) {
     try {
-        // Copies made here, on the host's thread: the worker outlives both
-        // this command and the next render's current_garment_name.
-        start_detached_thread([name = garment_name, file = path]() mutable {
-            hand_off_worker(std::move(name), std::move(file));
+        // Copies made here, on the host's thread: the worker outlives this
+        // command and the next render's current_garment_name, and may outlive
+        // the settings record when the host quits.
+        start_detached_thread([name = garment_name, file = path, id = identifier]() mutable {
+            hand_off_worker(std::move(name), std::move(file), std::move(id));
         });
         return 0;
     } catch (const std::system_error&) {
@@ -85,7 +87,7 @@ int render(SvApiGarmentId garment, std::string& exported_path) {
     }
     exported_path = path;
     SvApiUpdateSessionFunctionSet_v2(&import_error_handler);
-    const int handed = hand_off(current_garment_name(), path);
+    const int handed = hand_off(current_garment_name(), path, settings.identifier());
     exported_path.clear();
     return handed;
 }

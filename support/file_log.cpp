@@ -9,6 +9,7 @@
 
 #include "handoff/installation_finder.h"
 #include "support/file_utils.h"
+#include "support/never_destroyed.h"
 
 namespace orvella {
 
@@ -22,9 +23,13 @@ const char* const kLevelNames[] = {"ERROR",  "WARNING", "INFO",   "DEBUG", "DEBU
                                    "DEBUG2", "DEBUG3",  "DEBUG4", "NONE"};
 
 // Written once, under the mutex, when an open succeeds; read lock-free
-// afterwards. The file is never closed: the log lives as long as the process.
+// afterwards. The file is never closed: the log lives as long as the process,
+// and so does the mutex, since a hand-off thread may log while the host quits.
 std::atomic<std::FILE*> log_handle{nullptr};
-std::mutex log_open_mutex;
+std::mutex& log_open_mutex() {
+    static NeverDestroyed<std::mutex> mutex;
+    return mutex.get();
+}
 
 std::FILE* open_log() {
     const std::string directory = installation_finder().orvella_support_directory();
@@ -77,7 +82,7 @@ std::string log_time_text() {
 
 std::FILE* Output2FILE::log_file() {
     if (std::FILE* file = log_handle.load(std::memory_order_acquire)) return file;
-    std::lock_guard<std::mutex> lock(log_open_mutex);
+    std::lock_guard<std::mutex> lock(log_open_mutex());
     std::FILE* file = log_handle.load(std::memory_order_relaxed);
     if (file == nullptr) {
         file = open_log();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -75,12 +77,76 @@ TEST_F(HandOffWorker, ReportsTheWordOfAnyStatusAndDeletesWhateverHappens) {
     // that is, both end in a request with the word of the status.
     write_file("/tmp/orphan.fbx", "x");
     ::setenv("ORVELLA_STANDIN_REPLY", "never", 1);
-    hand_off_worker("Orphan", "/tmp/orphan.fbx");  // nothing installed: status 1
-    hand_off_worker("Nothing", "/tmp/never-written.fbx");
+    const std::string identifier = plugin_settings().identifier();
+    hand_off_worker("Orphan", "/tmp/orphan.fbx", identifier);  // nothing installed: status 1
+    hand_off_worker("Nothing", "/tmp/never-written.fbx", identifier);
     EXPECT_FALSE(exists("/tmp/orphan.fbx"));
     standin::pump();
     const auto requests = plugin_calls_named("SvApiUpdateSessionFunctionRequest_v2");
     ASSERT_EQ(2u, requests.size());
     for (const standin::Call& request : requests)
         EXPECT_EQ("Import failed with error: ORVELLA INSTALLATION NOT FOUND", request.args.at(2));
+}
+
+namespace {
+
+// A poll that stays in its first pause until the host, quitting, lets it go
+// on; then the budget runs out at the next attempt.
+struct HeldClock {
+    static std::clock_t clock() { return FastClock::clock(); }
+    static int sleep(useconds_t) {
+        paused = true;
+        wait_for([] { return resumed.load(); });
+        return 0;
+    }
+    static bool wait_for(bool (*condition)()) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!condition())
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return true;
+    }
+    static inline std::atomic<bool> paused{false};
+    static inline std::atomic<bool> resumed{false};
+};
+
+// The host goes on after the plug-in's exit handlers: registered before the
+// settings record exists, this runs after the record has been destroyed.
+std::atomic<bool> host_quitting{false};
+std::atomic<std::size_t> host_threads{0};
+void host_keeps_working() {
+    if (!host_quitting) return;
+    HeldClock::resumed = true;
+    const bool ended = HeldClock::wait_for([] {
+        return plugin_calls_named("SvApiUpdateSessionFunctionRequest_v2").size() == 1 &&
+               standin::process_threads() <= host_threads;
+    });
+    const auto requests = plugin_calls_named("SvApiUpdateSessionFunctionRequest_v2");
+    const std::string from = requests.size() == 1 ? requests[0].args.at(0) : "(no request)";
+    std::fprintf(stderr, "request from %s, file %s\n", from.c_str(),
+                 exists(kTextures + "/Dress.fbx") ? "left" : "removed");
+    std::fflush(stderr);
+    if (!ended) std::_Exit(3);
+}
+
+}  // namespace
+
+TEST(HandOffWorkerQuit, HostQuittingWhileAHandOffGivesUpGetsItsReport) {
+    ASSERT_NO_FATAL_FAILURE(start_host_session());
+    standin::set_garment(standin::garment_id(1), "Dress");
+    std::atexit(host_keeps_working);
+    install_standin(9, false, LiveLibrary::standin);
+    ::setenv("ORVELLA_STANDIN_REPLY", "never", 1);
+    ::setenv("ORVELLA_STANDIN_LIFETIME_MS", "0", 1);  // holds no pipe of the test's
+    set_poll_clock({HeldClock::clock, HeldClock::sleep});
+    EXPECT_EXIT(
+        {
+            SvApiIdentifierSet(plugin_settings().identifier().c_str());
+            host_threads = thread_count();
+            render_to_orvella(standin::garment_id(1));
+            HeldClock::wait_for([] { return HeldClock::paused.load(); });
+            host_quitting = true;
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "request from com.stavlin.orvellaplugin, file removed");
 }

@@ -8,11 +8,16 @@
 #include "handoff/installation_finder.h"
 #include "support/file_log.h"
 #include "support/file_utils.h"
+#include "support/never_destroyed.h"
 
 namespace orvella {
 namespace {
 
-std::mutex live_link_mutex;
+// Hand-off threads may still take it while the host quits.
+std::mutex& live_link_mutex() {
+    static NeverDestroyed<std::mutex> mutex;
+    return mutex.get();
+}
 
 // The one loader record; null while absent. A loaded record lives in
 // static storage and is never destroyed: the library behind it stays loaded
@@ -24,7 +29,7 @@ alignas(OrvellaLiveLoader) unsigned char loaded_record[sizeof(OrvellaLiveLoader)
 
 }  // namespace
 
-LiveLinkLock::LiveLinkLock() : guard_(live_link_mutex) {}
+LiveLinkLock::LiveLinkLock() : guard_(live_link_mutex()) {}
 
 SharedLibrary::~SharedLibrary() {
     if (handle_ != nullptr) ::dlclose(handle_);
