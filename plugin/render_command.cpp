@@ -10,6 +10,7 @@
 #include "plugin/host_string.h"
 #include "plugin/import_error.h"
 #include "plugin/import_error_handler.h"
+#include "plugin/library_pin.h"
 #include "plugin/thread_starter.h"
 #include "settings/plugin_settings.h"
 
@@ -45,6 +46,10 @@ bool choose_directory(std::string& directory, const std::string& default_directo
 int hand_off(const std::string& garment_name, const std::string& path,
              const std::string& identifier) {
     try {
+        // The worker runs this library's code until it ends, whatever the
+        // host unloads in the meantime. Without a pin the hand-off still
+        // goes ahead, as it always has.
+        pin_plugin_library();
         // Copies made here, on the host's thread: the worker outlives this
         // command and the next render's current_garment_name, and may outlive
         // the settings record when the host quits.

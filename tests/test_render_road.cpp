@@ -141,3 +141,29 @@ TEST_F(RenderRoad, TwoRendersInQuickSuccessionAreHandedOffApart) {
     EXPECT_TRUE(plugin_calls_named("SvApiUpdateSessionFunctionRequest_v2").empty())
         << "both imports confirmed";
 }
+
+// The host's "reload plug-ins" while a hand-off polls: the worker goes on in
+// the library it runs in, and a later load finds that library again.
+TEST_F(RenderRoad, UnloadingMidPollLeavesTheHandOffRunning) {
+    install_standin(9, false, LiveLibrary::standin);
+    // The renderer imports late: the worker sleeps between attempts.
+    ::setenv("ORVELLA_STANDIN_IMPORT_DELAY_MS", "1500", 1);
+    standin::clear_calls();
+    EXPECT_EQ(0, render(1, "Dress"));
+    ASSERT_TRUE(wait_until([] { return !attached_processes().empty(); })) << "the poll began";
+    plugin.reset();
+    ASSERT_TRUE(wait_for_hand_offs(0, threads_before));
+    ::unsetenv("ORVELLA_STANDIN_IMPORT_DELAY_MS");
+    EXPECT_FALSE(exists(kTextures + "/Dress.fbx"));
+    EXPECT_TRUE(plugin_calls_named("SvApiUpdateSessionFunctionRequest_v2").empty())
+        << "the import was confirmed after the unload";
+
+    plugin = std::make_unique<standin::PluginLibrary>(ORVELLA_PLUGIN_PATH);
+    ASSERT_TRUE(plugin->loaded()) << plugin->error();
+    ASSERT_EQ(1, plugin->init());
+    EXPECT_EQ(0, render(2, "Skirt"));
+    ASSERT_TRUE(wait_for_hand_offs(0, threads_before));
+    EXPECT_FALSE(exists(kTextures + "/Skirt.fbx"));
+    EXPECT_EQ(2u, started_renderers().size());
+    EXPECT_TRUE(plugin_calls_named("SvApiUpdateSessionFunctionRequest_v2").empty());
+}
