@@ -9,6 +9,7 @@
 #include <ctime>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "handoff/renderer_import.h"
@@ -50,6 +51,7 @@ protected:
         EXPECT_TRUE(wait_for_hand_offs(0, threads_before)) << "a hand-off did not end";
         set_poll_clock(default_poll_clock());
         ::unsetenv("ORVELLA_STANDIN_REPLY");
+        ::unsetenv("ORVELLA_STANDIN_DEPTH");
     }
     std::size_t threads_before = 0;
 };
@@ -58,18 +60,30 @@ protected:
 
 TEST_F(HandOffWorker, UnconfirmedImportIsReportedAndTheFileRemoved) {
     install_standin(9, false, LiveLibrary::standin);
-    ::setenv("ORVELLA_STANDIN_REPLY", "never", 1);  // the renderer's scene lacks the model
     set_poll_clock({FastClock::clock, FastClock::sleep});
-    FastClock::sleeps = 0;
-
-    ASSERT_EQ(0, render_to_orvella(standin::garment_id(1)));
-    ASSERT_TRUE(wait_for_hand_offs(1, threads_before));
-    EXPECT_FALSE(exists(kTextures + "/Dress.fbx"));
-    EXPECT_TRUE(wait_until([] { return started_renderers().size() == 1; }))
-        << "the renderer was started";
-    EXPECT_EQ(2, FastClock::sleeps.load()) << "two attempts of one (fake) second each";
-    EXPECT_EQ(std::vector<std::string>{"0: Import failed with error: ORVELLA IMPORT FAILED"},
-              message_boxes());
+    const std::vector<std::pair<const char*, const char*>> scenes = {
+        {"ORVELLA_STANDIN_REPLY", "never"},  // the renderer's scene lacks the model
+        // The model 100,000 levels deep (1.5 MB): too deep to parse on the
+        // hand-off thread's stack, so the reply reads as unreadable.
+        {"ORVELLA_STANDIN_DEPTH", "100000"},
+    };
+    for (const auto& [knob, value] : scenes) {
+        ::setenv(knob, value, 1);
+        standin::clear_calls();
+        FastClock::sleeps = 0;
+        const std::size_t renderers_before = started_renderers().size();
+        const std::size_t delivered_before = standin::delivered_requests();
+        ASSERT_EQ(0, render_to_orvella(standin::garment_id(1))) << knob;
+        ASSERT_TRUE(wait_for_hand_offs(delivered_before + 1, threads_before)) << knob;
+        EXPECT_FALSE(exists(kTextures + "/Dress.fbx")) << knob;
+        EXPECT_TRUE(wait_until([&] { return started_renderers().size() == renderers_before + 1; }))
+            << knob << ": the renderer was started";
+        EXPECT_EQ(2, FastClock::sleeps.load()) << knob << ": two attempts of one (fake) second each";
+        EXPECT_EQ(std::vector<std::string>{"0: Import failed with error: ORVELLA IMPORT FAILED"},
+                  message_boxes())
+            << knob;
+        ::unsetenv(knob);
+    }
 }
 
 TEST_F(HandOffWorker, ReportsTheWordOfAnyStatusAndDeletesWhateverHappens) {

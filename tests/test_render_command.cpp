@@ -2,8 +2,12 @@
 // it, against the stand-in host library. Each case runs in a fresh sandbox,
 // so the settings record (and its default directory) is built afresh.
 #include <gtest/gtest.h>
+#include <pthread.h>
 
+#include <chrono>
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -244,4 +248,28 @@ TEST_F(RenderCommand, NoThreadForTheHandOffLeavesNoFileAndSaysSo) {
     set_thread_starter(hold_hand_off);
     EXPECT_EQ(0, render()) << "the next render works again";
     EXPECT_TRUE(exists("/tmp/tex/Skirt.fbx"));
+}
+
+TEST(HandOffThread, HasTheSameStackOnEveryPlatform) {
+    set_thread_starter(nullptr);
+    // Shared with the detached thread, which may still be returning when the
+    // test ends.
+    auto below_entry = std::make_shared<std::promise<std::size_t>>();
+    std::future<std::size_t> measured = below_entry->get_future();
+    start_detached_thread([below_entry] {
+        pthread_attr_t attributes;
+        void* low = nullptr;
+        std::size_t size = 0;
+        if (::pthread_getattr_np(::pthread_self(), &attributes) == 0) {
+            ::pthread_attr_getstack(&attributes, &low, &size);
+            ::pthread_attr_destroy(&attributes);
+        }
+        const char* here = static_cast<const char*>(__builtin_frame_address(0));
+        below_entry->set_value(low ? static_cast<std::size_t>(here - static_cast<const char*>(low)) : 0);
+    });
+    ASSERT_EQ(std::future_status::ready, measured.wait_for(std::chrono::seconds(20)));
+    const std::size_t room = measured.get();
+    // Linux would give 8 MiB, macOS 512 KiB.
+    EXPECT_GE(room, kHandOffStackSize - 64 * 1024);
+    EXPECT_LE(room, 2 * kHandOffStackSize);
 }
