@@ -1,14 +1,13 @@
 #include "handoff/renderer_import.h"
 
 #include <sys/wait.h>
-#include <tinyxml.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdint>
-#include <utility>
 
 #include "handoff/installation_finder.h"
+#include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "src/importers/sceneapi/dev/orvellalive_loader.h"
 #include "support/xml_input.h"
@@ -59,8 +58,8 @@ pid_t launch_orvella(const ImportRequest& request, const std::string& executable
     return pid;
 }
 
-bool check_imported_model(const ImportRequest& request, pid_t pid) {
-    std::string reply;
+bool check_imported_model(const ImportRequest& request, pid_t pid, ReplyMemory& memory) {
+    std::string& reply = memory.reply();
     {
         // attach_process selects what scene_xml describes: nobody else may
         // attach until this reply is copied.
@@ -70,13 +69,19 @@ bool check_imported_model(const ImportRequest& request, pid_t pid) {
         if (!api->attach_process(static_cast<std::int64_t>(pid))) return false;
         const char* text = api->scene_xml();
         if (text == nullptr) return false;
-        reply = xml_text_copy(text);
+        xml_text_assign(reply, text);
     }
-    TiXmlDocument document;
-    parse_xml_text(document, std::move(reply));  // errors are not examined: whatever parsed is searched
-    const TiXmlElement* root = document.FirstChildElement();
-    if (root == nullptr) return false;
-    return find_named_model(root, request.name, kSceneSearchDepth) != nullptr;
+    // What the parse could not confirm is not parsed: the very reply the
+    // last parse did not confirm, or one that cannot hold the name.
+    if (memory.unchanged() || !reply_may_name(reply, request.name)) return false;
+    if (reply_names_model(reply, request.name)) return true;
+    memory.remember_unconfirmed();
+    return false;
+}
+
+bool check_imported_model(const ImportRequest& request, pid_t pid) {
+    ReplyMemory memory;
+    return check_imported_model(request, pid, memory);
 }
 
 void import_into_orvella(ImportRequest& request) {
@@ -97,8 +102,9 @@ void import_into_orvella(ImportRequest& request) {
     const std::clock_t start = clock();
     double elapsed = 0.0;
     bool found = false;
+    ReplyMemory memory;
     while (elapsed < kPollBudgetSeconds && !found) {
-        found = check_imported_model(request, pid);
+        found = check_imported_model(request, pid, memory);
         const std::clock_t now = clock();
         if (start == kNoClock || now == kNoClock) {
             // Without a processor clock the budget would never run out and

@@ -23,6 +23,8 @@
 
 namespace orvella {
 
+class ReplyMemory;
+
 // Status values of ImportRequest, and the words the worker reports them by.
 enum ImportStatus : int {
     kImportConfirmed = 0,        // nothing is reported
@@ -49,7 +51,12 @@ pid_t launch_orvella(const ImportRequest& request, const std::string& executable
 
 // One attempt: asks the live-link library for process `pid`'s scene and
 // searches it. True when the model is confirmed. Holds the live-link lock
-// from fetching the query interface until the reply is copied.
+// from fetching the query interface until the reply is copied into `memory`,
+// the hand-off's own. Parses the reply only when that could confirm: not
+// when it is the very reply of the last attempt that parsed without
+// confirming, nor when it cannot hold the name (handoff/reply_screen.h).
+bool check_imported_model(const ImportRequest& request, pid_t pid, ReplyMemory& memory);
+// An attempt with no attempt before it.
 bool check_imported_model(const ImportRequest& request, pid_t pid);
 
 // The processor-time clock and the sleep that pace the poll. Production uses

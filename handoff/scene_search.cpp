@@ -2,6 +2,8 @@
 
 #include <tinyxml.h>
 
+#include "support/xml_input.h"
+
 namespace orvella {
 
 const TiXmlElement* find_named_model(const TiXmlElement* element, const std::string& name,
@@ -17,6 +19,13 @@ const TiXmlElement* find_named_model(const TiXmlElement* element, const std::str
          child = child->NextSiblingElement())
         if (const TiXmlElement* found = find_named_model(child, name, depth - 1)) return found;
     return nullptr;
+}
+
+bool reply_names_model(std::string& reply, const std::string& name) {
+    TiXmlDocument document;
+    parse_xml_buffer(document, reply);  // errors are not examined: whatever parsed is searched
+    const TiXmlElement* root = document.FirstChildElement();
+    return root != nullptr && find_named_model(root, name, kSceneSearchDepth) != nullptr;
 }
 
 }  // namespace orvella

@@ -33,17 +33,28 @@ void parse_padded(TiXmlDocument& document, std::string& text, TiXmlEncoding enco
 }  // namespace
 
 void parse_xml_text(TiXmlDocument& document, std::string text, TiXmlEncoding encoding) {
+    parse_xml_buffer(document, text, encoding);
+}
+
+void parse_xml_buffer(TiXmlDocument& document, std::string& text, TiXmlEncoding encoding) {
     const std::size_t end = text.find('\0');
     if (end != std::string::npos) text.resize(end);
+    const std::size_t length = text.size();
     parse_padded(document, text, encoding);
+    text.resize(length);
 }
 
 std::string xml_text_copy(const char* text) {
-    const std::size_t length = std::strlen(text);
     std::string copy;
-    copy.reserve(capacity_for(length));
-    copy.assign(text, length);
+    xml_text_assign(copy, text);
     return copy;
+}
+
+void xml_text_assign(std::string& buffer, const char* text) {
+    const std::size_t length = std::strlen(text);
+    // Only ever grown: a buffer kept from one reply to the next keeps its pages.
+    if (buffer.capacity() < capacity_for(length)) buffer.reserve(capacity_for(length));
+    buffer.assign(text, length);
 }
 
 void load_xml_file(TiXmlDocument& document, TiXmlEncoding encoding) {

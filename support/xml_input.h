@@ -43,8 +43,16 @@ constexpr std::size_t kMaxXmlDepth = 128;
 void parse_xml_text(TiXmlDocument& document, std::string text,
                     TiXmlEncoding encoding = TIXML_DEFAULT_ENCODING);
 
+// The same parse of `text` where it lies: the padding is added for the parse
+// and taken off again, so `text` (cut at its first NUL) keeps its bytes and
+// its buffer for the next text.
+void parse_xml_buffer(TiXmlDocument& document, std::string& text,
+                      TiXmlEncoding encoding = TIXML_DEFAULT_ENCODING);
+
 // A copy of a NUL-terminated text with room for the padding.
 std::string xml_text_copy(const char* text);
+// The same copy into `buffer`, which keeps its capacity when that suffices.
+void xml_text_assign(std::string& buffer, const char* text);
 
 // The largest preferences or settings file read: both hold a few short
 // values, so 4 MiB is far above any real one. A larger file reads as an

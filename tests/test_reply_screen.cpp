@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
-#include <tinyxml.h>
 
 #include <string>
 
-#include "handoff/renderer_import.h"
 #include "handoff/reply_screen.h"
-#include "support/xml_input.h"
+#include "handoff/scene_search.h"
 
 using orvella::reply_may_name;
 using orvella::ReplyMemory;
@@ -13,10 +11,8 @@ using orvella::ReplyMemory;
 namespace {
 
 // What the attempt's parse and search answer.
-bool parse_confirms(const std::string& reply, const std::string& name) {
-    TiXmlDocument document;
-    orvella::parse_xml_text(document, reply);
-    return orvella::find_named_model(document.FirstChildElement(), name, 4) != nullptr;
+bool parse_confirms(std::string reply, const std::string& name) {
+    return orvella::reply_names_model(reply, name);
 }
 
 const char kUtf8[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
