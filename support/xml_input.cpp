@@ -20,7 +20,8 @@ std::size_t capacity_for(std::size_t length) {
 }
 
 void parse_padded(TiXmlDocument& document, std::string& text, TiXmlEncoding encoding) {
-    text.reserve(capacity_for(text.size()));
+    // Only ever grown: a reserve below the capacity may shrink the buffer.
+    if (text.capacity() < capacity_for(text.size())) text.reserve(capacity_for(text.size()));
     text.append(kPadding, '\0');
     if (xml_element_depth(text.c_str(), encoding, kMaxXmlDepth) > kMaxXmlDepth) {
         document.ClearError();
@@ -52,7 +53,7 @@ std::string xml_text_copy(const char* text) {
 
 void xml_text_assign(std::string& buffer, const char* text) {
     const std::size_t length = std::strlen(text);
-    // Only ever grown: a buffer kept from one reply to the next keeps its pages.
+    // A buffer kept from one reply to the next keeps its pages.
     if (buffer.capacity() < capacity_for(length)) buffer.reserve(capacity_for(length));
     buffer.assign(text, length);
 }
