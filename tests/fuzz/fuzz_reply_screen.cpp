@@ -1,0 +1,42 @@
+// The poll attempt's screen against its parse: any bytes as a scene reply,
+// searched for a model name taken from the input ("NAME\nREPLY"; without a
+// newline the whole input is the reply and the name is empty). Property:
+// whenever reply_may_name answers that the reply cannot name the model, the
+// attempt's own parse and search (reply_names_model, the path
+// check_imported_model takes) confirms nothing. A reply that one attempt
+// parsed without confirming is remembered, and the next attempt with the
+// same bytes must be one the parse would not confirm either.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "fuzz_check.h"
+#include "handoff/reply_screen.h"
+#include "handoff/scene_search.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const std::string::size_type newline = input.find('\n');
+    std::string name;
+    std::string reply = input;
+    if (newline != std::string::npos) {
+        name = input.substr(0, newline);
+        reply = input.substr(newline + 1);
+    }
+    const bool may = orvella::reply_may_name(reply, name);
+    std::string parsed = reply;
+    const bool confirms = orvella::reply_names_model(parsed, name);
+    FUZZ_CHECK(may || !confirms);
+    // The parse leaves the text as it found it (up to its first NUL, where
+    // the library's C text ends), so a remembered reply is the reply's own
+    // bytes.
+    FUZZ_CHECK(parsed == reply.substr(0, reply.find('\0')));
+
+    orvella::ReplyMemory memory;
+    memory.reply() = reply;
+    FUZZ_CHECK(!memory.unchanged());
+    memory.remember_unconfirmed();
+    memory.reply() = reply;
+    FUZZ_CHECK(memory.unchanged());
+    return 0;
+}
