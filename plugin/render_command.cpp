@@ -1,10 +1,10 @@
 #include "plugin/render_command.h"
 
-#include <cstdio>
 #include <system_error>
 #include <utility>
 
 #include "plugin/export_error.h"
+#include "plugin/export_file.h"
 #include "plugin/export_options.h"
 #include "plugin/hand_off_worker.h"
 #include "plugin/host_string.h"
@@ -25,6 +25,11 @@ const int kNotRendered = 1;
 // Not a status the import writes, so the user reads "UNKNOWN".
 const int kImportFailedToStart = -1;
 
+void show_notice(const std::string& text) {
+    int answer = 0;
+    SvApiWndMessageBox(text.c_str(), kNoticeBox, &answer);
+}
+
 // The user decides whether an unusable directory gives way to the default.
 // Returns false when the user cancelled.
 bool choose_directory(std::string& directory, const std::string& default_directory) {
@@ -41,10 +46,9 @@ bool choose_directory(std::string& directory, const std::string& default_directo
     return true;
 }
 
-// The exported file from now on belongs to the hand-off worker, which
+// From here on the exported file belongs to the hand-off worker, which
 // carries it to the renderer and deletes it. Returns the command's result.
-int hand_off(const std::string& garment_name, const std::string& path,
-             const std::string& identifier) {
+int hand_off(const std::string& garment_name, ExportFile& file, const std::string& identifier) {
     try {
         // The worker runs this library's code until it ends, whatever the
         // host unloads in the meantime. Without a pin the hand-off still
@@ -53,23 +57,22 @@ int hand_off(const std::string& garment_name, const std::string& path,
         // Copies made here, on the host's thread: the worker outlives this
         // command and the next render's current_garment_name, and may outlive
         // the settings record when the host quits.
-        start_detached_thread([name = garment_name, file = path, id = identifier]() mutable {
-            hand_off_worker(std::move(name), std::move(file), std::move(id));
-        });
+        start_detached_thread(
+            [name = garment_name, path = file.path(), id = identifier]() mutable {
+                hand_off_worker(std::move(name), std::move(path), std::move(id));
+            });
+        file.release();
         return 0;
     } catch (const std::system_error&) {
-        // No thread, so no worker will delete the file or report: do both
-        // here, and let the host go on.
-        std::remove(path.c_str());
-        ImportRequest unknown{garment_name, path, kImportFailedToStart};
-        const std::string message = import_error_text(unknown);
-        int answer = 0;
-        SvApiWndMessageBox(message.c_str(), kNoticeBox, &answer);
+        // No thread, so no worker will report, and `file` deletes the export
+        // as the command ends: tell the user here, and let the host go on.
+        ImportRequest unknown{garment_name, file.path(), kImportFailedToStart};
+        show_notice(import_error_text(unknown));
         return kNotRendered;
     }
 }
 
-int render(SvApiGarmentId garment, std::string& exported_path) {
+int render(SvApiGarmentId garment) {
     // Released when the command ends, whichever way it ends.
     HostString name;
     SvApiGarmentNameGet(garment, name.handle());
@@ -80,21 +83,25 @@ int render(SvApiGarmentId garment, std::string& exported_path) {
     std::string directory = settings.textures_dir();
     if (!choose_directory(directory, default_directory)) return kNotRendered;
 
-    const std::string path = export_path(directory, current_garment_name());
-    const std::string options = export_options(path, settings.include_avatar());
+    // Deletes what this render created, and nothing else, unless the
+    // hand-off takes the file over.
+    ExportFile file = ExportFile::reserve(directory, current_garment_name());
+    if (file.path().empty()) {
+        // Every name is taken: an export now would write over a file that
+        // is not ours.
+        show_notice(export_error_text(kNotRendered));
+        return kNotRendered;
+    }
+    const std::string options = export_options(file.path(), settings.include_avatar());
 
     const int result = SvApiRenderExport3DObject(garment, options.c_str());
     if (result != 0) {
-        const std::string message = export_error_text(result);
-        int answer = 0;
-        SvApiWndMessageBox(message.c_str(), kNoticeBox, &answer);
+        show_notice(export_error_text(result));
         return result;
     }
-    exported_path = path;
+    file.exported();
     SvApiUpdateSessionFunctionSet_v2(&import_error_handler);
-    const int handed = hand_off(current_garment_name(), path, settings.identifier());
-    exported_path.clear();
-    return handed;
+    return hand_off(current_garment_name(), file, settings.identifier());
 }
 
 }  // namespace
@@ -104,28 +111,10 @@ std::string& current_garment_name() {
     return name;
 }
 
-std::string export_file_stem(const std::string& garment_name) {
-    std::string stem = garment_name;
-    for (char& c : stem) {
-        if (c == '/') c = '_';
-    }
-    return stem;
-}
-
-std::string export_path(const std::string& directory, const std::string& garment_name) {
-    std::string path = directory;
-    if (path.empty() || path.back() != '/') path += '/';
-    return path + export_file_stem(garment_name) + ".fbx";
-}
-
 int render_to_orvella(SvApiGarmentId garment) {
-    // Set once the export has written the file and until the hand-off owns
-    // it, so a failure in between leaves nothing behind.
-    std::string exported_path;
     try {
-        return render(garment, exported_path);
+        return render(garment);
     } catch (...) {
-        if (!exported_path.empty()) std::remove(exported_path.c_str());
         return kNotRendered;
     }
 }

@@ -3,8 +3,10 @@
 // so the settings record (and its default directory) is built afresh.
 #include <gtest/gtest.h>
 #include <pthread.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <future>
 #include <memory>
@@ -83,8 +85,11 @@ protected:
         EXPECT_EQ(0u, standin::live_strings()) << "host strings leaked";
     }
 
-    // Renders after forgetting the previous render's calls.
+    // Renders after forgetting the previous render's calls and removing
+    // what its held hand-off would have deleted.
     int render() {
+        for (const std::string& file : standin::exported_files_left()) std::remove(file.c_str());
+        held_hand_offs().clear();
         standin::reset();
         standin::set_garment(garment, name);
         for (int answer : answers) standin::push_answer(answer);
@@ -173,6 +178,9 @@ TEST_F(RenderCommand, OptionTextCarriesTheStoredAvatarChoice) {
 TEST_F(RenderCommand, ExportErrorsShowTheirWordAndReturnTheCode) {
     make_directories("/tmp/tex");
     store_preferences("false", "/tmp/tex");
+    // The user's own file: the export goes beside it, and a failed one
+    // removes only the name it reserved.
+    write_file("/tmp/tex/Skirt.fbx", "the user's own");
     struct Case { int code; const char* word; };
     for (const Case& c : {Case{-5, "GARMENT ID MISMATCH"}, Case{-27, "API NOT SUPPORTED"},
                           Case{3, "UNKNOWN"}, Case{-28, "UNKNOWN"}}) {
@@ -183,7 +191,26 @@ TEST_F(RenderCommand, ExportErrorsShowTheirWordAndReturnTheCode) {
         EXPECT_EQ(std::vector<std::string>{std::string("0: Export failed with error: ") + c.word},
                   message_boxes());
         EXPECT_TRUE(calls_named("SvApiUpdateSessionFunctionSet_v2").empty());
+        EXPECT_EQ("/tmp/tex/Skirt 2.fbx", exported_path());
+        EXPECT_FALSE(exists("/tmp/tex/Skirt 2.fbx")) << c.code;
+        EXPECT_EQ("the user's own", read_file("/tmp/tex/Skirt.fbx")) << c.code;
     }
+}
+
+TEST_F(RenderCommand, EveryNameTakenExportsNothing) {
+    make_directories("/tmp/tex");
+    store_preferences("false", "/tmp/tex");
+    write_file("/tmp/tex/Skirt.fbx", "the user's own");
+    for (int number = 2; number <= 1000; ++number)
+        write_file("/tmp/tex/Skirt " + std::to_string(number) + ".fbx", "");
+    EXPECT_EQ(1, render());
+    EXPECT_TRUE(calls_named("SvApiRenderExport3DObject").empty());
+    EXPECT_EQ(std::vector<std::string>{"0: Export failed with error: UNKNOWN"}, message_boxes());
+    EXPECT_EQ("the user's own", read_file("/tmp/tex/Skirt.fbx"));
+
+    ::unlink("/tmp/tex/Skirt 1000.fbx");
+    EXPECT_EQ(0, render());
+    EXPECT_EQ("/tmp/tex/Skirt 1000.fbx", exported_path());
 }
 
 TEST_F(RenderCommand, GarmentNameIsKeptAndNeverLeavesTheTexturesDirectory) {

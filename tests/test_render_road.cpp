@@ -123,23 +123,28 @@ TEST_F(RenderRoad, UnreadableRendererIsReported) {
     EXPECT_TRUE(started_renderers().empty());
 }
 
-TEST_F(RenderRoad, TwoRendersInQuickSuccessionAreHandedOffApart) {
+TEST_F(RenderRoad, RendersAreHandedOffApartAndSpareTheUsersOwnFiles) {
     install_standin(9, false, LiveLibrary::standin);
+    // The user's own file under the name the third export would take.
+    write_file(kTextures + "/Skirt 1_2.fbx", "the user's own");
     standin::clear_calls();
     EXPECT_EQ(0, render(1, "Dress"));
-    EXPECT_EQ(0, render(2, "Skirt 1/2"));
+    EXPECT_EQ(0, render(2, "Dress"));
+    EXPECT_EQ(0, render(3, "Skirt 1/2"));
     ASSERT_TRUE(wait_for_hand_offs(0, threads_before));
 
-    EXPECT_FALSE(exists(kTextures + "/Dress.fbx"));
-    EXPECT_FALSE(exists(kTextures + "/Skirt 1_2.fbx"));
+    EXPECT_EQ("the user's own", read_file(kTextures + "/Skirt 1_2.fbx"));
+    for (const char* file : {"/Dress.fbx", "/Dress 2.fbx", "/Skirt 1_2 2.fbx"})
+        EXPECT_FALSE(exists(kTextures + file)) << file;
     std::vector<std::string> imported;
     for (pid_t pid : started_renderers()) imported.push_back(recorded_command_line(pid).at(2));
     std::sort(imported.begin(), imported.end());
-    EXPECT_EQ((std::vector<std::string>{kTextures + "/Dress.fbx", kTextures + "/Skirt 1_2.fbx"}),
+    EXPECT_EQ((std::vector<std::string>{kTextures + "/Dress 2.fbx", kTextures + "/Dress.fbx",
+                                        kTextures + "/Skirt 1_2 2.fbx"}),
               imported)
-        << "one renderer per render";
+        << "one renderer per render, each with a file of its own";
     EXPECT_TRUE(plugin_calls_named("SvApiUpdateSessionFunctionRequest_v2").empty())
-        << "both imports confirmed";
+        << "every import confirmed: the model keeps the garment's name";
 }
 
 // The host's "reload plug-ins" while a hand-off polls: the worker goes on in

@@ -1,0 +1,76 @@
+#include "plugin/export_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+
+namespace orvella {
+
+namespace {
+
+constexpr int kLastNumber = 1000;
+
+enum class Claim { created, taken, refused };
+
+// O_EXCL creates the file only if no file, directory or link of that name
+// exists, and opens nothing that does; deciding and creating are one step,
+// so nobody else can take the name in between.
+Claim create_exclusively(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno == EEXIST ? Claim::taken : Claim::refused;
+    ::close(fd);
+    return Claim::created;
+}
+
+}  // namespace
+
+std::string export_file_stem(const std::string& garment_name) {
+    std::string stem = garment_name;
+    for (char& c : stem) {
+        if (c == '/') c = '_';
+    }
+    return stem;
+}
+
+std::string export_path(const std::string& directory, const std::string& garment_name) {
+    std::string path = directory;
+    if (path.empty() || path.back() != '/') path += '/';
+    return path + export_file_stem(garment_name) + ".fbx";
+}
+
+ExportFile ExportFile::reserve(const std::string& directory, const std::string& garment_name) {
+    const std::string path = export_path(directory, garment_name);
+    switch (create_exclusively(path)) {
+        case Claim::created: return ExportFile(path, true);
+        case Claim::refused: return ExportFile(path, false);
+        case Claim::taken: break;
+    }
+    const std::string base = path.substr(0, path.size() - 4);  // without ".fbx"
+    for (int number = 2; number <= kLastNumber; ++number) {
+        const std::string candidate = base + " " + std::to_string(number) + ".fbx";
+        switch (create_exclusively(candidate)) {
+            case Claim::created: return ExportFile(candidate, true);
+            case Claim::refused: return ExportFile("", false);
+            case Claim::taken: break;
+        }
+    }
+    return ExportFile("", false);
+}
+
+ExportFile::ExportFile(ExportFile&& other) noexcept
+    : path_(std::move(other.path_)), ours_(other.ours_) {
+    other.ours_ = false;
+}
+
+ExportFile::~ExportFile() {
+    if (ours_) std::remove(path_.c_str());
+}
+
+}  // namespace orvella

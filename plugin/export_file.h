@@ -1,0 +1,56 @@
+// The file a render exports into, and who may delete it.
+//
+// The textures directory is the user's: it may hold a file of the name an
+// export would take, left there by the user or by an earlier render whose
+// hand-off still runs. The plug-in never overwrites or deletes such a file. A
+// render reserves a name nobody holds by creating the file itself, empty and
+// exclusively, and the host's export then writes over that file of ours.
+#pragma once
+
+#include <string>
+#include <utility>
+
+namespace orvella {
+
+// The export's file name for a garment name, without ".fbx": the name with
+// every "/" made "_", so the file stays inside the textures directory
+// whatever the name holds ("Skirt 1/2" -> "Skirt 1_2", "../x" -> ".._x").
+std::string export_file_stem(const std::string& garment_name);
+
+// The export's path: `directory`, "/" unless it already ends in one (so ""
+// gives "/"), the file stem and ".fbx".
+std::string export_path(const std::string& directory, const std::string& garment_name);
+
+// One render's export file. While it is ours, letting it go deletes it.
+class ExportFile {
+public:
+    // Reserves export_path(directory, garment_name) or, when that name is
+    // taken, the first free one of "STEM 2.fbx" to "STEM 1000.fbx" in the
+    // same directory. When the directory does not let us create a file at
+    // all, the plain path is used unreserved and the export's own result
+    // tells what happened. path() is empty when every name is taken.
+    static ExportFile reserve(const std::string& directory, const std::string& garment_name);
+
+    ExportFile(ExportFile&& other) noexcept;
+    ExportFile& operator=(ExportFile&&) = delete;
+    ExportFile(const ExportFile&) = delete;
+    ExportFile& operator=(const ExportFile&) = delete;
+    ~ExportFile();
+
+    const std::string& path() const { return path_; }
+
+    // The export wrote the file: ours to delete from now on, reserved or not
+    // (an unreserved name was free when we tried it).
+    void exported() { ours_ = true; }
+
+    // The hand-off has taken the file over and deletes it when done.
+    void release() noexcept { ours_ = false; }
+
+private:
+    ExportFile(std::string path, bool ours) : path_(std::move(path)), ours_(ours) {}
+
+    std::string path_;
+    bool ours_ = false;
+};
+
+}  // namespace orvella
