@@ -109,8 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     TiXmlDocument document;
     // Zero bytes after the text: TinyXML may read up to three bytes past a
-    // text that ends inside a UTF-8 sequence (see guarded_parse.cpp).
-    const std::string padded = reply + std::string(4, '\0');
+    // text that ends inside a UTF-8 sequence (see guarded_parse.cpp). The
+    // text ends at the reply's first zero byte, as the parser reads it.
+    const std::string padded = std::string(reply.c_str()) + std::string(4, '\0');
     document.Parse(padded.c_str());
     const TiXmlElement* root = document.FirstChildElement();
     const TiXmlElement* expected = expected_model(root, name);
