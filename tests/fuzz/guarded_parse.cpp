@@ -1,7 +1,8 @@
 // Makes every TiXmlDocument::Parse in a fuzz target fault on the first byte
-// read beyond the text it was given. TinyXML is not instrumented, so a read
-// past the end of the caller's buffer would go unseen whenever the bytes
-// there happen to stop the parser. This definition, in the fuzz executable,
+// read beyond the text it was given. AddressSanitizer, even inside TinyXML,
+// sees only reads past the caller's heap block, so a read past the text's
+// terminator but inside the block would go unseen whenever the bytes there
+// happen to stop the parser. This definition, in the fuzz executable,
 // takes the place of the library's for the plug-in's calls and for the
 // library's own (TiXmlDocument::LoadFile parses through it too): it copies
 // the text, with the three zero bytes the caller may have placed after its
