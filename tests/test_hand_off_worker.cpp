@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -38,6 +39,34 @@ struct FastClock {
     static inline std::atomic<int> sleeps{0};
 };
 
+// As FastClock, but processor time stands still (and sleeps are not
+// counted) until a renderer started after arm() has published its scene: so
+// the poll ends after two counted attempts, the last against that scene.
+struct SceneClock {
+    static std::clock_t clock() {
+        advancing = scene_published_since_arm();
+        if (!advancing) return FastClock::ticks.load();
+        return FastClock::ticks.fetch_add(10 * CLOCKS_PER_SEC) + 10 * CLOCKS_PER_SEC;
+    }
+    static int sleep(useconds_t) {
+        if (advancing) ++sleeps;
+        return 0;
+    }
+    static void arm() {
+        sleeps = 0;
+        const std::vector<pid_t> started = started_renderers();
+        known = std::set<pid_t>(started.begin(), started.end());
+    }
+    static bool scene_published_since_arm() {
+        for (pid_t pid : started_renderers())
+            if (!known.count(pid) && scene_published(pid)) return true;
+        return false;
+    }
+    static inline std::atomic<int> sleeps{0};
+    static inline std::atomic<bool> advancing{false};
+    static inline std::set<pid_t> known;  // set before the hand-off thread starts
+};
+
 class HandOffWorker : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -60,7 +89,7 @@ protected:
 
 TEST_F(HandOffWorker, UnconfirmedImportIsReportedAndTheFileRemoved) {
     install_standin(9, false, LiveLibrary::standin);
-    set_poll_clock({FastClock::clock, FastClock::sleep});
+    set_poll_clock({SceneClock::clock, SceneClock::sleep});
     const std::vector<std::pair<const char*, const char*>> scenes = {
         {"ORVELLA_STANDIN_REPLY", "never"},  // the renderer's scene lacks the model
         // The model 100,000 levels deep (1.5 MB): too deep to parse on the
@@ -70,7 +99,7 @@ TEST_F(HandOffWorker, UnconfirmedImportIsReportedAndTheFileRemoved) {
     for (const auto& [knob, value] : scenes) {
         ::setenv(knob, value, 1);
         standin::clear_calls();
-        FastClock::sleeps = 0;
+        SceneClock::arm();
         const std::size_t renderers_before = started_renderers().size();
         const std::size_t delivered_before = standin::delivered_requests();
         ASSERT_EQ(0, render_to_orvella(standin::garment_id(1))) << knob;
@@ -78,7 +107,7 @@ TEST_F(HandOffWorker, UnconfirmedImportIsReportedAndTheFileRemoved) {
         EXPECT_FALSE(exists(kTextures + "/Dress.fbx")) << knob;
         EXPECT_TRUE(wait_until([&] { return started_renderers().size() == renderers_before + 1; }))
             << knob << ": the renderer was started";
-        EXPECT_EQ(2, FastClock::sleeps.load()) << knob << ": two attempts of one (fake) second each";
+        EXPECT_EQ(2, SceneClock::sleeps.load()) << knob << ": two attempts of one (fake) second each";
         EXPECT_EQ(std::vector<std::string>{"0: Import failed with error: ORVELLA IMPORT FAILED"},
                   message_boxes())
             << knob;

@@ -219,8 +219,9 @@ TEST(GarventoProgram, RendersAndReportsAFailedExport) {
 
 // Whatever lies at the paths of Orvella's settings file and of the
 // preferences file, the plug-in registers and renders; what it cannot read
-// as a regular file of plausible size reads as a missing file.
-TEST(GarventoProgram, FilesThatAreNoRegularFilesReadAsMissing) {
+// as a regular file of plausible size, or parse without nesting too deep,
+// reads as a missing file.
+TEST(GarventoProgram, UnreadableFilesReadAsMissing) {
     ASSERT_TRUE(in_sandbox());
     const std::string settings_file = support_folder(9) + "OV9Settings.xml";
     const std::string orvella_default = "/tmp/orvella/Garvento";
@@ -230,6 +231,12 @@ TEST(GarventoProgram, FilesThatAreNoRegularFilesReadAsMissing) {
     };
     const std::function<void(const std::string&)> zero = [](const std::string& path) {
         ASSERT_EQ(0, ::symlink("/dev/zero", path.c_str()));
+    };
+    // 60,000 levels (420 KB) below values either file would give.
+    const std::function<void(const std::string&)> deep = [](const std::string& path) {
+        write_file(path, "<r><TexturesDir>/tmp/elsewhere</TexturesDir><folders><textures_default>"
+                         "/tmp/elsewhere</textures_default></folders>" +
+                             nested_elements(60000) + "</r>");
     };
     struct Case {
         std::string path;                              // replaced by
@@ -242,9 +249,12 @@ TEST(GarventoProgram, FilesThatAreNoRegularFilesReadAsMissing) {
         {kPreferences, folder, orvella_default},
         {kPreferences, zero, orvella_default},
         {kPreferences, fifo, orvella_default},
+        {settings_file, deep, "/tmp/tex"},
+        {kPreferences, deep, orvella_default},
     };
     make_directories("/tmp/tex");
     make_directories(orvella_default);
+    make_directories("/tmp/elsewhere");
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE("row " + std::to_string(i) + ": " + c.path);

@@ -63,19 +63,18 @@ std::string scene_text(const std::string& name, const std::string& modelset, lon
     const std::string model = "<model name=\"" + xml_escaped(name) + "\" file=\"imported\"/>";
     if (!with_model) return "<scene name=\"stand-in\"><set modelset=\"active\"><model name=\"Camera\"/></set></scene>";
     if (depth == 1) return "<model name=\"" + xml_escaped(name) + "\"/>";
-    std::string open = "<scene name=\"stand-in\"><model name=\"Camera\"/>";
-    std::string close = "</scene>";
+    std::string scene = "<scene name=\"stand-in\"><model name=\"Camera\"/>";
     long level = 2;
     if (depth >= 3) {
-        open += "<set modelset=\"" + xml_escaped(modelset) + "\">";
-        close = "</set>" + close;
+        scene += "<set modelset=\"" + xml_escaped(modelset) + "\">";
         ++level;
     }
-    for (; level < depth; ++level) {
-        open += "<group>";
-        close = "</group>" + close;
-    }
-    return open + model + close;
+    const long groups = depth - level;
+    for (long i = 0; i < groups; ++i) scene += "<group>";
+    scene += model;
+    for (long i = 0; i < groups; ++i) scene += "</group>";
+    if (depth >= 3) scene += "</set>";
+    return scene + "</scene>";
 }
 
 void pause_ms(long ms) {
