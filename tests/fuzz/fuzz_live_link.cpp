@@ -1,6 +1,7 @@
-// The live-link library the scene-search fuzzer installs: its query object
-// attaches to any process and answers with the reply the fuzzer set last.
-// Loaded by the plug-in's real loader from the installation's path.
+// The live-link library the scene-search fuzzer and bench_poll_cost install:
+// its query object attaches to any process and answers from memory with the
+// reply set last. Loaded by the plug-in's real loader from the installation's
+// path.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

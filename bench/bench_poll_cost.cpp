@@ -1,0 +1,198 @@
+// What one poll attempt costs beside the parse of the same reply, in
+// instructions (run under callgrind) and in wall and processor time (run
+// natively). For scene replies of 1 KiB, 1 MiB and 16 MiB, three cases:
+//
+//   present    the model is the scene's last, level 3, in an active set: the
+//              attempt must parse, and confirms
+//   absent     the reply does not hold the name: the screen rules it out
+//   unchanged  the model is in a set still loading, and the reply is that of
+//              the attempt before, which parsed it without confirming
+//
+// beside a bare TiXmlDocument construction, Parse and destruction of the
+// same text; and the attempt as it was before the screen (copy, parse,
+// search on every attempt), for the whole-hand-off figure.
+//
+//   bench_poll_cost --instructions   under valgrind --tool=callgrind
+//       --collect-atstart=no: each measured call is collected alone and its
+//       counts dumped under the name "CASE/SIZE/WHAT"
+//   bench_poll_cost --times N        natively: the median wall and
+//       processor time (this thread's) of N calls, as CSV lines
+//       "CASE/SIZE/WHAT,wall_us,cpu_us"
+//   a further argument SIZE (1KiB, 1MiB) stops after the scenes of that size
+//
+// The attempt reads its reply through the real live-link loader from a
+// library that answers from memory, as a renderer does (the stand-in
+// renderer's library reads a file, which is no cost of the plug-in's), so it
+// runs inside tools/sandbox, which tools/bench does.
+#include <dlfcn.h>
+#include <time.h>
+#include <unistd.h>
+#include <valgrind/callgrind.h>
+
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+#include "handoff/renderer_import.h"
+#include "handoff/reply_screen.h"
+#include "handoff/scene_search.h"
+
+namespace {
+
+const char kModel[] = "Skirt";
+
+// A scene of about `bytes` bytes: model sets of models, then the set holding
+// `last` (a set with the given "modelset" value).
+std::string scene_of(std::size_t bytes, const std::string& last, const std::string& modelset) {
+    std::string scene = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<scene name=\"untitled\">\n";
+    const std::string tail = "  <modelset name=\"garments\" modelset=\"" + modelset + "\">\n"
+                             "    <model name=\"" + last + "\" type=\"mesh\"/>\n"
+                             "  </modelset>\n</scene>\n";
+    for (int set = 0; scene.size() + tail.size() < bytes; ++set) {
+        scene += "  <modelset name=\"set" + std::to_string(set) + "\" modelset=\"active\">\n";
+        for (int m = 0; m < 8 && scene.size() + tail.size() < bytes; ++m)
+            scene += "    <model name=\"model_" + std::to_string(set) + "_" + std::to_string(m) +
+                     "\" type=\"mesh\" material=\"fabric\"/>\n";
+        scene += "  </modelset>\n";
+    }
+    return scene + tail;
+}
+
+using SetReply = void (*)(const char*, std::size_t);
+
+SetReply install_library() {
+    const std::string bundle = orvella_bench::install_orvella9();
+    const std::string installed = bundle + "qororvellalive6.so";
+    orvella_bench::copy_file(BENCH_LIVE_LINK_LIBRARY, installed);
+    // The loader's dlopen of the same file finds this instance.
+    void* library = ::dlopen(installed.c_str(), RTLD_NOW | RTLD_LOCAL);
+    auto set_reply =
+        library ? reinterpret_cast<SetReply>(::dlsym(library, "fuzz_live_link_set_reply")) : nullptr;
+    if (set_reply == nullptr) {
+        std::fprintf(stderr, "bench_poll_cost: cannot load %s\n", installed.c_str());
+        std::exit(1);
+    }
+    return set_reply;
+}
+
+double seconds(clockid_t clock) {
+    timespec t {};
+    ::clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+class Measure {
+public:
+    explicit Measure(int repetitions) : repetitions_(repetitions) {}
+
+    // Runs `prepare` (not measured), then `call` (measured), once per
+    // repetition, or once under callgrind.
+    void operator()(const std::string& label, const std::function<void()>& prepare,
+                    const std::function<void()>& call) {
+        if (repetitions_ == 0) {
+            prepare();
+            CALLGRIND_TOGGLE_COLLECT;
+            call();
+            CALLGRIND_TOGGLE_COLLECT;
+            CALLGRIND_DUMP_STATS_AT(label.c_str());
+            return;
+        }
+        std::vector<double> wall;
+        std::vector<double> cpu;
+        for (int i = 0; i < repetitions_; ++i) {
+            prepare();
+            const double wall_start = seconds(CLOCK_MONOTONIC);
+            const double cpu_start = seconds(CLOCK_THREAD_CPUTIME_ID);
+            call();
+            cpu.push_back(seconds(CLOCK_THREAD_CPUTIME_ID) - cpu_start);
+            wall.push_back(seconds(CLOCK_MONOTONIC) - wall_start);
+        }
+        std::printf("%s,%.3f,%.3f\n", label.c_str(), median(wall) * 1e6, median(cpu) * 1e6);
+        std::fflush(stdout);
+    }
+
+private:
+    const int repetitions_;
+};
+
+[[noreturn]] void wrong(const std::string& what) {
+    std::fprintf(stderr, "bench_poll_cost: %s\n", what.c_str());
+    std::exit(1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int repetitions = -1;
+    int next = 2;
+    if (argc >= 2 && std::strcmp(argv[1], "--instructions") == 0) repetitions = 0;
+    if (argc >= 3 && std::strcmp(argv[1], "--times") == 0) repetitions = std::atoi(argv[next++]);
+    const char* last_size = next < argc ? argv[next++] : nullptr;
+    if (repetitions < 0 || next < argc) {
+        std::fprintf(stderr, "usage: bench_poll_cost --instructions | --times N  [SIZE]\n");
+        return 2;
+    }
+    const SetReply set_reply = install_library();
+    Measure measure(repetitions);
+    orvella::ImportRequest request;
+    request.name = kModel;
+    request.path = "/tmp/Skirt.fbx";
+
+    const struct {
+        const char* name;
+        std::size_t bytes;
+    } sizes[] = {{"1KiB", 1 << 10}, {"1MiB", 1 << 20}, {"16MiB", 16 << 20}};
+    for (const auto& size : sizes) {
+        const struct {
+            const char* name;
+            std::string scene;
+            bool confirms;
+        } cases[] = {
+            {"present", scene_of(size.bytes, kModel, "active"), true},
+            {"absent", scene_of(size.bytes, "Trousers", "active"), false},
+            {"unchanged", scene_of(size.bytes, kModel, "loading"), false},
+        };
+        for (const auto& c : cases) {
+            const std::string label = std::string(c.name) + "/" + size.name + "/";
+            set_reply(c.scene.data(), c.scene.size());
+            // One hand-off: an attempt before the measured one has seen the
+            // same reply, as every attempt but the first has.
+            orvella::ReplyMemory memory;
+            bool confirmed = false;
+            measure(label + "attempt",
+                    [&] {
+                        if (orvella::check_imported_model(request, ::getpid(), memory) != c.confirms)
+                            wrong(label + "attempt answered wrong before the measured one");
+                    },
+                    [&] { confirmed = orvella::check_imported_model(request, ::getpid(), memory); });
+            if (confirmed != c.confirms) wrong(label + "attempt answered wrong");
+            measure(label + "parse", [] {},
+                    [&] {
+                        TiXmlDocument document;
+                        document.Parse(c.scene.c_str());
+                    });
+        }
+        // Before the screen every attempt copied the reply, parsed it and
+        // searched it, in a new buffer each time.
+        const std::string& never = cases[2].scene;
+        measure(std::string("unscreened/") + size.name + "/attempt", [] {},
+                [&] {
+                    std::string reply = never.c_str();
+                    if (orvella::reply_names_model(reply, kModel)) wrong("the loading set confirmed");
+                });
+        if (last_size != nullptr && std::strcmp(last_size, size.name) == 0) break;
+    }
+    return 0;
+}
