@@ -43,6 +43,8 @@
 #include "handoff/renderer_import.h"
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
+#include "support/xml_input.h"
+#include "support/xml_nesting.h"
 
 namespace {
 
@@ -184,6 +186,15 @@ int main(int argc, char** argv) {
                         document.Parse(c.scene.c_str());
                     });
         }
+        // What every parse of outside XML runs first: the walk that bounds
+        // its nesting (support/xml_nesting.h), over the padded text.
+        const std::string padded = cases[0].scene + std::string(4, '\0');
+        measure(std::string("nesting/") + size.name + "/walk", [] {},
+                [&] {
+                    if (orvella::xml_element_depth(padded.c_str(), TIXML_DEFAULT_ENCODING,
+                                                   orvella::kMaxXmlDepth) > orvella::kMaxXmlDepth)
+                        wrong("the scene nests too deeply");
+                });
         // Before the screen every attempt copied the reply, parsed it and
         // searched it, in a new buffer each time.
         const std::string& never = cases[2].scene;
