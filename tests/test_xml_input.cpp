@@ -106,6 +106,11 @@ TEST(XmlInput, NestingBeyondTheLimitReadsAsNoXml) {
         {"at the limit", nested(limit, ""), true},
         {"one level more", nested(limit, "<b/>"), false},
         {"never closed", nested(limit, "<b>"), false},
+        {"one '<' more than the limit, every one an element", [&] {
+             std::string text;
+             for (std::size_t i = 0; i <= limit; ++i) text += "<a>";
+             return text;
+         }(), false},
         {"a hundred thousand levels", nested(100000, ""), false},
         {"a deep second root", "<r/>" + nested(limit + 1, ""), false},
         {"markup that is no element does not nest",
