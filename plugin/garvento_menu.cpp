@@ -1,5 +1,6 @@
 #include "plugin/garvento_menu.h"
 
+#include "plugin/host_entry.h"
 #include "plugin/render_command.h"
 #include "settings/garvento_settings.h"
 
@@ -7,16 +8,14 @@ namespace orvella {
 
 GarventoMenu garvento_menu;
 
-int GarventoMenu::OnCallback(SvApiGarmentId garment, intptr_t callback_id, const char*) {
+int GarventoMenu::OnCallback(SvApiGarmentId garment, intptr_t callback_id,
+                             const char*) noexcept {
     if (callback_id == kRenderToOrvella) return render_to_orvella(garment);
     if (callback_id == kSettings) {
-        try {
-            open_settings_window();
-        } catch (...) {
-        }
-        return 0;
+        host_entry([] { open_settings_window(); });
+        return SVAPI_CALLBACK_DONE;
     }
-    return 1;
+    return SVAPI_CALLBACK_FAILED;
 }
 
 }  // namespace orvella

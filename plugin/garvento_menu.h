@@ -17,11 +17,12 @@ public:
     ~GarventoMenu() override {}
 
     // Host thread; `data` is not read.
-    //   0: render_to_orvella(garment), and its result;
-    //   1: open_settings_window(), and 0 whatever the window does;
-    //   any other id: nothing, 1.
-    // No exception leaves this call.
-    int OnCallback(SvApiGarmentId garment, intptr_t callback_id, const char* data) override;
+    //   kRenderToOrvella: render_to_orvella(garment), and its result;
+    //   kSettings: open_settings_window(), and SVAPI_CALLBACK_DONE whatever
+    //   the window does;
+    //   any other id: nothing, SVAPI_CALLBACK_FAILED.
+    int OnCallback(SvApiGarmentId garment, intptr_t callback_id,
+                   const char* data) noexcept override;
 };
 
 // The one menu object, alive as long as the library.

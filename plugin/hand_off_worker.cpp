@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "plugin/host_entry.h"
 #include "plugin/import_error.h"
 #include "plugin/sv_plugin_api.h"
 
@@ -20,22 +21,20 @@ void report(const ImportRequest& request, const std::string& identifier) {
 
 }  // namespace
 
-void hand_off_worker(std::string garment_name, std::string path, std::string identifier) {
+void hand_off_worker(std::string garment_name, std::string path,
+                     std::string identifier) noexcept {
     ImportRequest request{std::move(garment_name), std::move(path)};
-    try {
+    const bool finished = host_entry(false, [&request] {
         import_into_orvella(request);
-    } catch (...) {
-        // Out of memory in the middle of the hand-off: the import is not
-        // confirmed, and the user is told so rather than left waiting.
-        if (request.status == kImportConfirmed) request.status = -1;
-    }
+        return true;
+    });
+    // Out of memory in the middle of the hand-off: the import is not
+    // confirmed, and the user is told so rather than left waiting.
+    if (!finished && request.status == kImportConfirmed) request.status = -1;
     std::remove(request.path.c_str());
     if (request.status == kImportConfirmed) return;
-    try {
-        report(request, identifier);
-    } catch (...) {
-        // Nothing more can be done for the user without memory.
-    }
+    // Without memory nothing more can be done for the user.
+    host_entry([&] { report(request, identifier); });
 }
 
 }  // namespace orvella

@@ -15,6 +15,7 @@ namespace orvella {
 // show "Import failed with error: " and the status word on its own thread.
 // That request is the worker's only host call. Nothing escapes it: a thread
 // that threw would end the host process.
-void hand_off_worker(std::string garment_name, std::string path, std::string identifier);
+void hand_off_worker(std::string garment_name, std::string path,
+                     std::string identifier) noexcept;
 
 }  // namespace orvella

@@ -1,13 +1,16 @@
 #include "plugin/import_error_handler.h"
 
+#include "plugin/host_entry.h"
+#include "plugin/message_box.h"
+
 namespace orvella {
 
 GarventoImportErrorHandler import_error_handler;
 
-int GarventoImportErrorHandler::OnCallback(SvApiGarmentId, intptr_t, const char* data) {
-    int answer = 0;
-    SvApiWndMessageBox(data ? data : "", 0, &answer);
-    return 1;
+int GarventoImportErrorHandler::OnCallback(SvApiGarmentId, intptr_t, const char* data) noexcept {
+    host_entry([data] { show_notice(data ? data : ""); });
+    // The request always reports a failed hand-off.
+    return SVAPI_CALLBACK_FAILED;
 }
 
 }  // namespace orvella

@@ -13,10 +13,11 @@ public:
     constexpr GarventoImportErrorHandler() = default;
     ~GarventoImportErrorHandler() override {}
 
-    // Host thread. Shows `data` in a notice box (kind 0), ignores its
-    // answer and returns 1; the garment id and callback id are not read.
-    // No exception leaves this call.
-    int OnCallback(SvApiGarmentId garment, intptr_t callback_id, const char* data) override;
+    // Host thread. Shows `data` in a notice box, ignores its answer and
+    // returns SVAPI_CALLBACK_FAILED; the garment id and callback id are not
+    // read.
+    int OnCallback(SvApiGarmentId garment, intptr_t callback_id,
+                   const char* data) noexcept override;
 };
 
 // The one handler, alive as long as the library; the render command

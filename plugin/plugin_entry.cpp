@@ -3,6 +3,7 @@
 #include <string>
 
 #include "plugin/garvento_menu.h"
+#include "plugin/host_entry.h"
 #include "plugin/host_version.h"
 #include "plugin/sv_plugin_api.h"
 #include "settings/plugin_settings.h"
@@ -10,7 +11,7 @@
 namespace {
 
 int register_plugin() {
-    if (!orvella::host_version_supported()) return 0;
+    if (!orvella::host_version_supported()) return SVAPI_PLUGIN_REFUSED;
     // Built here, on the host's thread, before any worker can need it.
     const std::string identifier = orvella::plugin_settings().identifier();
     SvApiIdentifierSet(identifier.c_str());
@@ -18,17 +19,13 @@ int register_plugin() {
     SvApiMenuFunctionAdd("Render to Orvella", &orvella::garvento_menu, orvella::kRenderToOrvella);
     SvApiMenuFunctionAdd("Settings", &orvella::garvento_menu, orvella::kSettings);
     SvApiMenuFunctionReloadAdd();
-    return 1;
+    return SVAPI_PLUGIN_REGISTERED;
 }
 
 }  // namespace
 
-// 1 when the plug-in has registered itself, 0 when it refuses the host.
-// No exception reaches the host: one raised while registering gives 0.
-extern "C" __attribute__((visibility("default"))) int SvApiPluginInit(void) {
-    try {
-        return register_plugin();
-    } catch (...) {
-        return 0;
-    }
+// SVAPI_PLUGIN_REGISTERED when the plug-in has registered itself,
+// SVAPI_PLUGIN_REFUSED when it refuses the host or registering threw.
+extern "C" __attribute__((visibility("default"))) int SvApiPluginInit(void) noexcept {
+    return orvella::host_entry(SVAPI_PLUGIN_REFUSED, register_plugin);
 }

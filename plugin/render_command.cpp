@@ -7,10 +7,12 @@
 #include "plugin/export_file.h"
 #include "plugin/export_options.h"
 #include "plugin/hand_off_worker.h"
+#include "plugin/host_entry.h"
 #include "plugin/host_string.h"
 #include "plugin/import_error.h"
 #include "plugin/import_error_handler.h"
 #include "plugin/library_pin.h"
+#include "plugin/message_box.h"
 #include "plugin/thread_starter.h"
 #include "settings/plugin_settings.h"
 
@@ -18,17 +20,9 @@ namespace orvella {
 
 namespace {
 
-const int kNoticeBox = 0;
-const int kConfirmBox = 1;
-const int kCancelled = 2;
-const int kNotRendered = 1;
+const int kNotRendered = SVAPI_CALLBACK_FAILED;
 // Not a status the import writes, so the user reads "UNKNOWN".
 const int kImportFailedToStart = -1;
-
-void show_notice(const std::string& text) {
-    int answer = 0;
-    SvApiWndMessageBox(text.c_str(), kNoticeBox, &answer);
-}
 
 // The user decides whether an unusable directory gives way to the default.
 // Returns false when the user cancelled.
@@ -39,9 +33,7 @@ bool choose_directory(std::string& directory, const std::string& default_directo
     if (directory == default_directory) return true;
     const std::string question = "The path " + directory + " is invalid so the path " +
                                  default_directory + " will be used instead";
-    int answer = 0;
-    SvApiWndMessageBox(question.c_str(), kConfirmBox, &answer);
-    if (answer == kCancelled) return false;
+    if (!confirmed(question)) return false;
     directory = default_directory;
     return true;
 }
@@ -62,7 +54,7 @@ int hand_off(const std::string& garment_name, ExportFile& file, const std::strin
                 hand_off_worker(std::move(name), std::move(path), std::move(id));
             });
         file.release();
-        return 0;
+        return SVAPI_CALLBACK_DONE;
     } catch (const std::system_error&) {
         // No thread, so no worker will report, and `file` deletes the export
         // as the command ends: tell the user here, and let the host go on.
@@ -95,7 +87,7 @@ int render(SvApiGarmentId garment) {
     const std::string options = export_options(file.path(), settings.include_avatar());
 
     const int result = SvApiRenderExport3DObject(garment, options.c_str());
-    if (result != 0) {
+    if (result != SVAPI_OK) {
         show_notice(export_error_text(result));
         return result;
     }
@@ -111,12 +103,8 @@ std::string& current_garment_name() {
     return name;
 }
 
-int render_to_orvella(SvApiGarmentId garment) {
-    try {
-        return render(garment);
-    } catch (...) {
-        return kNotRendered;
-    }
+int render_to_orvella(SvApiGarmentId garment) noexcept {
+    return host_entry(kNotRendered, [garment] { return render(garment); });
 }
 
 }  // namespace orvella

@@ -21,8 +21,8 @@ namespace orvella {
 // deleted and "Import failed with error: UNKNOWN" shown; when every file
 // name is taken, nothing is exported and "Export failed with error: UNKNOWN"
 // shown); otherwise the export's error code, after a notice box with
-// export_error_text. No exception leaves it.
-int render_to_orvella(SvApiGarmentId garment);
+// export_error_text. An exception gives 1.
+int render_to_orvella(SvApiGarmentId garment) noexcept;
 
 // The name of the garment rendered last, as the host gave it ("" before the
 // first render). Host thread.

@@ -4,6 +4,8 @@
 #include <exception>
 #include <string>
 
+#include "plugin/host_entry.h"
+#include "plugin/message_box.h"
 #include "settings/plugin_settings.h"
 
 namespace orvella {
@@ -19,14 +21,11 @@ const int kY = 80;
 const int kWidth = 500;
 const int kHeight = 200;
 
-// Window event kinds and the callback ids they are registered under.
-const int kEventPageReady = 4;
-const int kEventReply = 2;
+// The callback ids the window's events are registered under.
 const intptr_t kIdPageReady = 0;
 const intptr_t kIdReply = 1;
 
 const char kRejectedDirectory[] = "Textures directory must be an exisiting directory";
-const int kNoticeBox = 0;
 
 }  // namespace
 
@@ -36,33 +35,32 @@ int open_settings_window() {
     SvApiWindowHandle window = 0;
     SvApiWndHTMLCreateUrl(kPage, kTitle, kOptions, kX, kY, kWidth, kHeight, &window);
     settings_window.set_window(window);
-    SvApiWndHTMLEventRegister(window, kEventPageReady, &settings_window, kIdPageReady);
-    SvApiWndHTMLEventRegister(window, kEventReply, &settings_window, kIdReply);
+    SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_READY, &settings_window, kIdPageReady);
+    SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_REPLY, &settings_window, kIdReply);
     return 0;
 }
 
-int GarventoSettings::OnCallback(SvApiGarmentId, intptr_t callback_id, const char* data) {
-    // The host is no place for an exception, not even bad_alloc: a failed
-    // event leaves the window as it was.
-    try {
+int GarventoSettings::OnCallback(SvApiGarmentId, intptr_t callback_id,
+                                 const char* data) noexcept {
+    // An event that threw, even for want of memory, leaves the window as it was.
+    return host_entry(SVAPI_CALLBACK_DONE, [&]() -> int {
         if (callback_id == kIdPageReady) return send_current_settings();
         if (callback_id == kIdReply) return handle_reply(data ? data : "");
-    } catch (...) {
-    }
-    return 0;
+        return SVAPI_CALLBACK_DONE;
+    });
 }
 
 int GarventoSettings::send_current_settings() {
     const PluginSettings& settings = plugin_settings();
     const std::string message = settings.include_avatar() + ":" + settings.textures_dir();
     SvApiWndHTMLMessageSend(window_, message.c_str());
-    return 0;
+    return SVAPI_CALLBACK_DONE;
 }
 
 int GarventoSettings::handle_reply(const char* reply) {
     if (*reply == '\0') {
         SvApiWndHTMLClose(window_);
-        return 0;
+        return SVAPI_CALLBACK_DONE;
     }
     // The include-avatar text never holds ":", so only the first one
     // separates; the directory keeps any further ones.
@@ -80,13 +78,12 @@ int GarventoSettings::handle_reply(const char* reply) {
     const bool accepted = PluginSettings::is_existing_directory(textures_dir) ||
                           textures_dir == settings.default_textures_dir();
     if (!accepted) {
-        int answer = 0;
-        SvApiWndMessageBox(kRejectedDirectory, kNoticeBox, &answer);
-        return 1;
+        show_notice(kRejectedDirectory);
+        return SVAPI_CALLBACK_FAILED;
     }
     settings.save_settings(include_avatar, textures_dir);
     SvApiWndHTMLClose(window_);
-    return 0;
+    return SVAPI_CALLBACK_DONE;
 }
 
 }  // namespace orvella

@@ -3,9 +3,9 @@
 //
 // The "Settings" menu command calls open_settings_window() on the host's
 // thread. It opens the window and registers settings_window for two events:
-//   kind 4 (the page is ready)  -> callback id 0: the plug-in sends the page
+//   SVAPI_EVENT_PAGE_READY -> callback id 0: the plug-in sends the page
 //       the current settings, include-avatar text + ":" + textures directory;
-//   kind 2 (the page's reply)   -> callback id 1: "" cancels (the window
+//   SVAPI_EVENT_PAGE_REPLY -> callback id 1: "" cancels (the window
 //       closes, nothing is saved); otherwise the text is split at its first
 //       ":" into include-avatar text and textures directory (without ":" the
 //       whole text is both), the directory is checked, and on success both
@@ -28,13 +28,15 @@ public:
     void set_window(SvApiWindowHandle window) { window_ = window; }
     SvApiWindowHandle window() const { return window_; }
 
-    // Host thread. callback id 0: sends the current settings, returns 0.
-    // callback id 1: handles the page's reply; returns 1 when the textures
-    // directory was rejected (the notice "Textures directory must be an
-    // exisiting directory" was shown and the window stays open), else 0.
-    // Any other id: nothing, 0. The garment id is ignored; a null text
-    // counts as empty. No exception leaves this call.
-    int OnCallback(SvApiGarmentId garment, intptr_t callback_id, const char* data) override;
+    // Host thread. callback id 0: sends the current settings. callback id 1:
+    // handles the page's reply; returns SVAPI_CALLBACK_FAILED when the
+    // textures directory was rejected (the notice "Textures directory must
+    // be an exisiting directory" was shown and the window stays open). Any
+    // other id: nothing. Otherwise, and when handling threw,
+    // SVAPI_CALLBACK_DONE. The garment id is ignored; a null text counts as
+    // empty.
+    int OnCallback(SvApiGarmentId garment, intptr_t callback_id,
+                   const char* data) noexcept override;
 
 private:
     int send_current_settings();

@@ -29,7 +29,7 @@ const std::string kOrvellaTextures = "/tmp/orvella";
 const std::string kDefault = kOrvellaTextures + "/Garvento";  // what the record derives
 const char kOrvellaSettings[] =
     "<settings><folders><textures_default>/tmp/orvella</textures_default></folders></settings>\n";
-const int kCancel = 2;
+const int kCancel = SVAPI_ANSWER_CANCELLED;
 
 void store_preferences(const std::string& avatar, const std::string& dir) {
     write_file(kPreferences, kDeclaration + "<orvella_garvento_settings>\n    <IncludeAvatar>" +

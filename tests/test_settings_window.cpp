@@ -23,8 +23,8 @@ const std::string kPreferences =
 const std::string kOrvellaTextures = "/tmp/orvella-textures";
 const std::string kDefaultDir = kOrvellaTextures + "/Garvento";
 const std::string kRejected = "Textures directory must be an exisiting directory";
-const int kReady = 4;
-const int kReply = 2;
+const int kReady = SVAPI_EVENT_PAGE_READY;
+const int kReply = SVAPI_EVENT_PAGE_REPLY;
 
 std::string preferences_file(const std::string& avatar, const std::string& dir) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n"

@@ -90,13 +90,14 @@ TEST_F(StandinHostTest, ExportWritesTheGarmentFileOrRefusesTheOptions) {
 }
 
 TEST_F(StandinHostTest, MessageBoxesTakeTheScriptedAnswersInOrder) {
-    standin::push_answer(2);
-    standin::push_answer(5);
+    const int kUnknownAnswer = 5;  // any answer the script gives is passed on
+    standin::push_answer(SVAPI_ANSWER_CANCELLED);
+    standin::push_answer(kUnknownAnswer);
     int answers[3] = {0, 0, 0};
-    for (int& answer : answers) SvApiWndMessageBox("Go on?", 1, &answer);
-    EXPECT_EQ(2, answers[0]);
-    EXPECT_EQ(5, answers[1]);
-    EXPECT_EQ(1, answers[2]) << "an empty queue answers OK";
+    for (int& answer : answers) SvApiWndMessageBox("Go on?", SVAPI_BOX_CONFIRM, &answer);
+    EXPECT_EQ(SVAPI_ANSWER_CANCELLED, answers[0]);
+    EXPECT_EQ(kUnknownAnswer, answers[1]);
+    EXPECT_EQ(SVAPI_ANSWER_OK, answers[2]) << "an empty queue answers OK";
     EXPECT_EQ("message box (confirm or cancel): \"Go on?\" (answer 2)",
               standin::transcript().front());
 }
@@ -142,11 +143,12 @@ TEST_F(StandinHostTest, WindowsRouteEventsToTheirRegistrationsUntilClosed) {
     SvApiWindowHandle window = 0;
     EXPECT_EQ(0, SvApiWndHTMLCreateUrl("/p.html", "T", "{}", 1, 2, 3, 4, &window));
     EXPECT_EQ(40u, window);
-    EXPECT_EQ(0, SvApiWndHTMLEventRegister(window, 4, &page, 0));
-    EXPECT_EQ(-16, SvApiWndHTMLEventRegister(41, 4, &page, 0));
-    EXPECT_EQ(-1, standin::raise_window_event(window, 2, "x")) << "nothing registered for kind 2";
+    EXPECT_EQ(0, SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_READY, &page, 0));
+    EXPECT_EQ(-16, SvApiWndHTMLEventRegister(41, SVAPI_EVENT_PAGE_READY, &page, 0));
+    EXPECT_EQ(-1, standin::raise_window_event(window, SVAPI_EVENT_PAGE_REPLY, "x"))
+        << "nothing registered for replies";
 
-    standin::post_window_event(window, 4, "ready");
+    standin::post_window_event(window, SVAPI_EVENT_PAGE_READY, "ready");
     EXPECT_EQ(0, page.calls) << "posted events wait for the pump";
     EXPECT_EQ(1u, standin::pump());
     EXPECT_EQ(1, page.calls);
@@ -155,7 +157,7 @@ TEST_F(StandinHostTest, WindowsRouteEventsToTheirRegistrationsUntilClosed) {
     EXPECT_EQ(0, SvApiWndHTMLMessageSend(window, "hello"));
     EXPECT_EQ(0, SvApiWndHTMLClose(window));
     EXPECT_EQ(-16, SvApiWndHTMLMessageSend(window, "late"));
-    EXPECT_EQ(-1, standin::raise_window_event(window, 4, ""));
+    EXPECT_EQ(-1, standin::raise_window_event(window, SVAPI_EVENT_PAGE_READY, ""));
     EXPECT_EQ(0u, standin::newest_open_window());
     const std::vector<standin::WindowState> all = standin::windows();
     ASSERT_EQ(1u, all.size());

@@ -14,8 +14,6 @@ namespace standin {
 
 namespace {
 
-const int kEventPageReady = 4;
-const int kEventReply = 2;
 // A waiting page asks again after this; short enough that no proxy or
 // browser gives up on the request first.
 const std::chrono::seconds kLongPoll(20);
@@ -250,8 +248,8 @@ void BrowserWindow::route() {
             res.status = 204;
         };
     };
-    server.Post(R"(/window/(\d{1,19})/ready)", event(kEventPageReady, false));
-    server.Post(R"(/window/(\d{1,19})/reply)", event(kEventReply, true));
+    server.Post(R"(/window/(\d{1,19})/ready)", event(SVAPI_EVENT_PAGE_READY, false));
+    server.Post(R"(/window/(\d{1,19})/reply)", event(SVAPI_EVENT_PAGE_REPLY, true));
 
     // Browsers ask for an icon; a window has none.
     server.Get("/favicon.ico", [](const httplib::Request&, httplib::Response& res) { res.status = 204; });

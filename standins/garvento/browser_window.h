@@ -11,9 +11,9 @@
 //   GET  /window/W/bridge.js    the bridge: defines window.svHost for the
 //                               page (onmessage, onclose, ready(), send(text))
 //                               on top of the three endpoints below.
-//   POST /window/W/ready        the page can take messages: event kind 4;
+//   POST /window/W/ready        the page can take messages: SVAPI_EVENT_PAGE_READY;
 //                               any body is ignored, none is needed.
-//   POST /window/W/reply        the page's reply: event kind 2 whose text is
+//   POST /window/W/reply        the page's reply: SVAPI_EVENT_PAGE_REPLY whose text is
 //                               the request body, byte for byte ("" cancels).
 //   GET  /window/W/next?after=N the first thing the host did to the window
 //                               after sequence number N (start with 0). Waits

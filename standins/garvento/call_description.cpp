@@ -31,8 +31,8 @@ std::string quoted(const std::string& text) {
 std::string arg(const Call& call, std::size_t i) { return i < call.args.size() ? call.args[i] : ""; }
 
 std::string box_kind(const std::string& kind) {
-    if (kind == "0") return "notice";
-    if (kind == "1") return "confirm or cancel";
+    if (kind == std::to_string(SVAPI_BOX_NOTICE)) return "notice";
+    if (kind == std::to_string(SVAPI_BOX_CONFIRM)) return "confirm or cancel";
     return "kind " + kind;
 }
 

@@ -27,7 +27,7 @@ std::string garment_number(SvApiGarmentId garment) {
     return number(reinterpret_cast<intptr_t>(garment));
 }
 
-Call make_call(const char* function, std::vector<std::string> args, int result = 0) {
+Call make_call(const char* function, std::vector<std::string> args, int result = SVAPI_OK) {
     Call call;
     call.function = function;
     call.args = std::move(args);
@@ -88,7 +88,7 @@ void SvApiStringRelease(SvApiString s) {
 int SvApiHostApplicationGet(SvApiString out) {
     HostState& state = HostState::get();
     std::unique_lock<std::mutex> lock(state.mutex);
-    const int result = fill(state, out, state.host_text) ? 0 : kParamsInvalid;
+    const int result = fill(state, out, state.host_text) ? SVAPI_OK : kParamsInvalid;
     state.log(make_call("SvApiHostApplicationGet", {state.host_text}, result), lock);
     return result;
 }
@@ -101,7 +101,7 @@ int SvApiGarmentNameGet(SvApiGarmentId garment, SvApiString out) {
     std::string name;
     if (found != state.garments.end()) {
         name = found->second;
-        result = fill(state, out, name) ? 0 : kParamsInvalid;
+        result = fill(state, out, name) ? SVAPI_OK : kParamsInvalid;
     }
     state.log(make_call("SvApiGarmentNameGet", {garment_number(garment), name}, result), lock);
     return result;
@@ -112,7 +112,7 @@ int SvApiIdentifierSet(const char* identifier) {
     std::unique_lock<std::mutex> lock(state.mutex);
     state.identifier = text_of(identifier);
     state.log(make_call("SvApiIdentifierSet", {state.identifier}), lock);
-    return 0;
+    return SVAPI_OK;
 }
 
 int SvApiPluginNameSet(const char* name) {
@@ -120,13 +120,13 @@ int SvApiPluginNameSet(const char* name) {
     std::unique_lock<std::mutex> lock(state.mutex);
     state.plugin_name = text_of(name);
     state.log(make_call("SvApiPluginNameSet", {state.plugin_name}), lock);
-    return 0;
+    return SVAPI_OK;
 }
 
 int SvApiMenuFunctionAdd(const char* label, SvApiCallbackBase* callback, intptr_t callback_id) {
     HostState& state = HostState::get();
     std::unique_lock<std::mutex> lock(state.mutex);
-    const int result = callback ? 0 : kParamsInvalid;
+    const int result = callback ? SVAPI_OK : kParamsInvalid;
     if (callback) state.menu.push_back({text_of(label), callback, callback_id});
     state.log(make_call("SvApiMenuFunctionAdd",
                         {text_of(label), state.object_name(callback), number(callback_id)}, result),
@@ -138,7 +138,7 @@ int SvApiMenuFunctionReloadAdd(void) {
     HostState& state = HostState::get();
     std::unique_lock<std::mutex> lock(state.mutex);
     state.log(make_call("SvApiMenuFunctionReloadAdd", {}), lock);
-    return 0;
+    return SVAPI_OK;
 }
 
 int SvApiRenderExport3DObject(SvApiGarmentId garment, const char* options_json) {
@@ -147,7 +147,7 @@ int SvApiRenderExport3DObject(SvApiGarmentId garment, const char* options_json) 
     const std::string options = text_of(options_json);
     Call call = make_call("SvApiRenderExport3DObject", {garment_number(garment), options});
     auto found = state.garments.find(garment);
-    if (state.export_result != 0) {
+    if (state.export_result != SVAPI_OK) {
         call.result = state.export_result;
         call.note = "scripted failure";
     } else if (found == state.garments.end()) {
@@ -172,7 +172,7 @@ int SvApiUpdateSessionFunctionSet_v2(SvApiCallbackBase* callback) {
     std::unique_lock<std::mutex> lock(state.mutex);
     state.session_handler = callback;
     state.log(make_call("SvApiUpdateSessionFunctionSet_v2", {state.object_name(callback)}), lock);
-    return 0;
+    return SVAPI_OK;
 }
 
 int SvApiUpdateSessionFunctionRequest_v2(const char* identifier, intptr_t callback_id,
@@ -214,13 +214,13 @@ int SvApiUpdateSessionFunctionRequest_v2(const char* identifier, intptr_t callba
     call.note = "queued";
     state.log(std::move(call), lock);
     state.work_arrived.notify_all();
-    return 0;
+    return SVAPI_OK;
 }
 
 int SvApiWndMessageBox(const char* text, int kind, int* answer) {
     HostState& state = HostState::get();
     std::unique_lock<std::mutex> lock(state.mutex);
-    int given = 1;
+    int given = SVAPI_ANSWER_OK;
     if (!state.answers.empty()) {
         given = state.answers.front();
         state.answers.pop_front();
@@ -231,7 +231,7 @@ int SvApiWndMessageBox(const char* text, int kind, int* answer) {
     std::shared_ptr<standin::WindowDriver> driver = state.driver;
     state.log(std::move(call), lock);
     driver->on_message_box(text_of(text), kind);
-    return 0;
+    return SVAPI_OK;
 }
 
 int SvApiWndHTMLCreateUrl(const char* page, const char* title, const char* options, int x, int y,
@@ -251,7 +251,7 @@ int SvApiWndHTMLCreateUrl(const char* page, const char* title, const char* optio
     lock.unlock();
     const int result = driver->on_create(request);
     lock.lock();
-    if (result == 0) {
+    if (result == SVAPI_OK) {
         standin::Window made;
         made.state.request = request;
         state.windows.push_back(std::move(made));
@@ -271,7 +271,7 @@ int SvApiWndHTMLEventRegister(SvApiWindowHandle window, int kind, SvApiCallbackB
     HostState& state = HostState::get();
     std::unique_lock<std::mutex> lock(state.mutex);
     standin::Window* found = standin::find_window(state, window);
-    int result = 0;
+    int result = SVAPI_OK;
     if (!found || !found->state.open) {
         result = kObjectNotFound;
     } else if (!callback) {
@@ -313,7 +313,7 @@ int SvApiWndHTMLClose(SvApiWindowHandle window) {
     if (found && found->state.open) {
         found->state.open = false;
         found->events.clear();
-        result = 0;
+        result = SVAPI_OK;
         std::shared_ptr<standin::WindowDriver> driver = state.driver;
         lock.unlock();
         driver->on_close(window);
