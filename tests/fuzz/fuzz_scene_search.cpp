@@ -7,7 +7,9 @@
 // search's contract: pre-order over the first four levels below the
 // document's first element, the first element whose "name" is exactly NAME
 // (whole values, a NUL from "&#0;" included), skipping every element (and all
-// below it) whose "modelset" is present and not "active". find_named_model must return exactly that element.
+// below it) whose "modelset" is present and not "active". find_named_model
+// must return exactly that element. All of it runs on a 512 KiB stack, and a
+// reply nested deeper than the plug-in parses confirms nothing.
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,9 +25,11 @@
 #include <utility>
 #include <vector>
 
+#include "bounded_parse.h"
 #include "fuzz_check.h"
 #include "handoff/renderer_import.h"
 #include "handoff/scene_search.h"
+#include "small_stack.h"
 
 namespace {
 
@@ -85,14 +89,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Every attempt logs a line; the sandbox's /Library lives in memory, so
-    // a long run keeps the log short (the loader appends, so it goes on at
-    // the new end).
-    static unsigned long inputs = 0;
-    if (++inputs % 100000 == 0)
-        (void)::truncate("/Library/Application Support/Orvella9/sceneapi.log", 0);
-    const std::string input(reinterpret_cast<const char*>(data), size);
+namespace {
+
+void check(const std::string& input) {
     const std::string::size_type newline = input.find('\n');
     std::string name;
     std::string reply = input;
@@ -110,12 +109,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TiXmlDocument document;
     // Zero bytes after the text: TinyXML may read up to three bytes past a
     // text that ends inside a UTF-8 sequence (see guarded_parse.cpp). The
-    // text ends at the reply's first zero byte, as the parser reads it.
+    // text ends at the reply's first zero byte, as the parser reads it. A
+    // reply nested too deep is not parsed, and confirms nothing.
     const std::string padded = std::string(reply.c_str()) + std::string(4, '\0');
-    document.Parse(padded.c_str());
+    orvella_fuzz::parse_within_limit(document, padded.c_str(), TIXML_DEFAULT_ENCODING);
     const TiXmlElement* root = document.FirstChildElement();
     const TiXmlElement* expected = expected_model(root, name);
     FUZZ_CHECK(confirmed == (expected != nullptr));
     FUZZ_CHECK(orvella::find_named_model(root, name, kLevels) == expected);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // Every attempt logs a line; the sandbox's /Library lives in memory, so
+    // a long run keeps the log short (the loader appends, so it goes on at
+    // the new end).
+    static unsigned long inputs = 0;
+    if (++inputs % 100000 == 0)
+        (void)::truncate("/Library/Application Support/Orvella9/sceneapi.log", 0);
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    orvella_fuzz::run_on_small_stack([&input] { check(input); });
     return 0;
 }

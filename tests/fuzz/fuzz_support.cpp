@@ -11,6 +11,7 @@
 #include <iterator>
 #include <vector>
 
+#include "bounded_parse.h"
 #include "fuzz_check.h"
 
 namespace orvella_fuzz {
@@ -92,10 +93,11 @@ std::string tinyxml_round_trip(const std::string& value, const std::string& prol
     return text ? text->ValueStr() : std::string();
 }
 
-void parse_padded(TiXmlDocument& document, const std::string& bytes) {
+bool parse_padded(TiXmlDocument& document, const std::string& bytes) {
     std::string text;
     text.reserve(bytes.size() + 4);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
+    // The parse ends at the first zero byte: the padding goes there.
+    for (std::size_t i = 0; i < bytes.size() && bytes[i] != '\0'; ++i) {
         if (bytes[i] == '\r') {
             text += '\n';
             if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
@@ -104,7 +106,9 @@ void parse_padded(TiXmlDocument& document, const std::string& bytes) {
         }
     }
     text.append(4, '\0');
-    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+    if (parse_within_limit(document, text.c_str(), TIXML_ENCODING_UNKNOWN)) return true;
+    document.SetError(TiXmlBase::TIXML_ERROR, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
+    return false;
 }
 
 namespace {
