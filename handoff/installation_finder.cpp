@@ -1,11 +1,9 @@
 #include "handoff/installation_finder.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <type_traits>
 
-#include "support/file_utils.h"
+#include "support/path_tests.h"
 
 namespace orvella {
 namespace {
@@ -22,12 +20,6 @@ std::string bundle_directory(Build build, int version) {
                                          : "/Applications/Orvella%d_floating.app/Contents/MacOS/",
                   version);
     return buffer;
-}
-
-// With its trailing "/", stat succeeds only for a directory or a link to one.
-bool path_exists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
 }
 
 }  // namespace

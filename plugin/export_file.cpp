@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <utility>
 
 namespace orvella {
@@ -62,15 +61,6 @@ ExportFile ExportFile::reserve(const std::string& directory, const std::string& 
         }
     }
     return ExportFile("", false);
-}
-
-ExportFile::ExportFile(ExportFile&& other) noexcept
-    : path_(std::move(other.path_)), ours_(other.ours_) {
-    other.ours_ = false;
-}
-
-ExportFile::~ExportFile() {
-    if (ours_) std::remove(path_.c_str());
 }
 
 }  // namespace orvella

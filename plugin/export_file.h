@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 
+#include "support/file_owner.h"
+
 namespace orvella {
 
 // The export's file name for a garment name, without ".fbx": the name with
@@ -21,7 +23,8 @@ std::string export_file_stem(const std::string& garment_name);
 // gives "/"), the file stem and ".fbx".
 std::string export_path(const std::string& directory, const std::string& garment_name);
 
-// One render's export file. While it is ours, letting it go deletes it.
+// One render's export file, from its reservation to the hand-off. While it
+// is ours, letting it go deletes it, whichever way the render ends.
 class ExportFile {
 public:
     // Reserves export_path(directory, garment_name) or, when that name is
@@ -31,26 +34,19 @@ public:
     // tells what happened. path() is empty when every name is taken.
     static ExportFile reserve(const std::string& directory, const std::string& garment_name);
 
-    ExportFile(ExportFile&& other) noexcept;
-    ExportFile& operator=(ExportFile&&) = delete;
-    ExportFile(const ExportFile&) = delete;
-    ExportFile& operator=(const ExportFile&) = delete;
-    ~ExportFile();
-
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return file_.path(); }
 
     // The export wrote the file: ours to delete from now on, reserved or not
     // (an unreserved name was free when we tried it).
-    void exported() { ours_ = true; }
+    void exported() noexcept { file_.own(); }
 
     // The hand-off has taken the file over and deletes it when done.
-    void release() noexcept { ours_ = false; }
+    void release() noexcept { file_.keep(); }
 
 private:
-    ExportFile(std::string path, bool ours) : path_(std::move(path)), ours_(ours) {}
+    ExportFile(std::string path, bool ours) : file_(std::move(path), ours) {}
 
-    std::string path_;
-    bool ours_ = false;
+    FileOwner file_;
 };
 
 }  // namespace orvella

@@ -15,6 +15,7 @@
 #include "plugin/message_box.h"
 #include "plugin/thread_starter.h"
 #include "settings/plugin_settings.h"
+#include "support/path_tests.h"
 
 namespace orvella {
 
@@ -27,7 +28,7 @@ const int kImportFailedToStart = -1;
 // The user decides whether an unusable directory gives way to the default.
 // Returns false when the user cancelled.
 bool choose_directory(std::string& directory, const std::string& default_directory) {
-    if (PluginSettings::is_existing_directory(directory)) return true;
+    if (is_existing_directory(directory)) return true;
     // The default is kept even while it does not exist yet: the export's
     // own result tells what happened.
     if (directory == default_directory) return true;

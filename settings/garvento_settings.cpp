@@ -7,6 +7,7 @@
 #include "plugin/host_entry.h"
 #include "plugin/message_box.h"
 #include "settings/plugin_settings.h"
+#include "support/path_tests.h"
 
 namespace orvella {
 
@@ -75,7 +76,7 @@ int GarventoSettings::handle_reply(const char* reply) {
 
     const PluginSettings& settings = plugin_settings();
     // The default directory is accepted even while it does not exist yet.
-    const bool accepted = PluginSettings::is_existing_directory(textures_dir) ||
+    const bool accepted = is_existing_directory(textures_dir) ||
                           textures_dir == settings.default_textures_dir();
     if (!accepted) {
         show_notice(kRejectedDirectory);

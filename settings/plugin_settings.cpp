@@ -1,16 +1,10 @@
 #include "settings/plugin_settings.h"
 
-#include <pwd.h>
-#include <sys/stat.h>
 #include <tinyxml.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <vector>
 
 #include "handoff/installation_finder.h"
-#include "settings/atomic_file_write.h"
+#include "support/atomic_file_write.h"
+#include "support/home_directory.h"
 #include "support/xml_input.h"
 
 namespace orvella {
@@ -24,26 +18,6 @@ constexpr char kPreferencesUnderHome[] =
 constexpr char kRootName[] = "orvella_garvento_settings";
 // Orvella keeps this name whatever its own version is.
 constexpr char kOrvellaSettingsName[] = "/OV9Settings.xml";
-constexpr std::size_t kMaxPasswordBuffer = 1 << 20;
-
-// "HOME" when it is set, even to an empty text; otherwise the password
-// database's home of the real user; "" when that has no entry either.
-std::string home_directory() {
-    if (const char* home = std::getenv("HOME")) return home;
-    const long hint = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(hint > 0 ? static_cast<std::size_t>(hint) : 1024);
-    for (;;) {
-        passwd entry {};
-        passwd* found = nullptr;
-        const int error = ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found);
-        if (error == ERANGE && buffer.size() < kMaxPasswordBuffer) {
-            buffer.resize(buffer.size() * 2);
-            continue;
-        }
-        if (error != 0 || found == nullptr || found->pw_dir == nullptr) return {};
-        return found->pw_dir;
-    }
-}
 
 // The value of the node's first child (a text node's text), or "" when
 // there is no node or it has no child.
@@ -108,14 +82,6 @@ void PluginSettings::save_settings(const std::string& include_avatar,
     (void)write_file_atomically(preferences_path_, [&document](std::FILE* file) {
         return document.SaveFile(file);
     });
-}
-
-bool PluginSettings::is_existing_directory(const std::string& path) {
-    // A stored "&#0;" reads as a NUL byte; stat would examine only the part
-    // before it, while the export path carries the whole value.
-    if (path.find('\0') != std::string::npos) return false;
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == S_IFDIR;
 }
 
 std::string PluginSettings::find_default_textures_dir() {

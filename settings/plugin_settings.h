@@ -34,9 +34,6 @@ public:
     // in it. Failures are not reported, and never damage the existing file.
     void save_settings(const std::string& include_avatar, const std::string& textures_dir) const;
 
-    // stat() succeeds (links followed) and the path is a directory; never
-    // for a path holding a NUL byte.
-    static bool is_existing_directory(const std::string& path);
     // From Orvella's OV9Settings.xml in its support directory; may be "".
     static std::string find_default_textures_dir();
     // Makes the key element hold a text node with `value` and nothing else,

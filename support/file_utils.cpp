@@ -48,12 +48,6 @@ bool read_up_to(int fd, std::size_t limit, std::size_t size_hint, std::string& c
 
 }  // namespace
 
-bool is_directory(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return false;
-    return (info.st_mode & S_IFDIR) != 0;
-}
-
 std::uint64_t file_size(const std::string& path) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     const std::streamoff end = file.tellg();

@@ -11,10 +11,6 @@
 
 namespace orvella {
 
-// True when stat() on the path succeeds (links followed) and it names a
-// directory; every stat failure counts as false.
-bool is_directory(const std::string& path);
-
 // The size of the file in bytes, or 0 when it cannot be opened for reading
 // (so a missing, an unreadable and an empty file all give 0).
 std::uint64_t file_size(const std::string& path);

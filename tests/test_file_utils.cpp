@@ -7,6 +7,7 @@
 
 #include "sandbox_files.h"
 #include "support/file_utils.h"
+#include "support/path_tests.h"
 
 using namespace orvella;
 using namespace orvella_test;

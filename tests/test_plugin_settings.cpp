@@ -13,9 +13,9 @@
 
 #include "sandbox_files.h"
 #include "settings/plugin_settings.h"
+#include "support/path_tests.h"
 #include "support/xml_input.h"
 #include "settings_test_files.h"
-#include "support/xml_input.h"
 
 using namespace orvella;
 using namespace orvella_test;
@@ -289,7 +289,7 @@ TEST_F(PluginSettingsTest, IsExistingDirectory) {
         {std::string("/tmp/dir\0junk", 13), false}, {std::string("/tmp/dir\0", 9), false},
     };
     for (const auto& [path, expected] : paths)
-        EXPECT_EQ(expected, PluginSettings::is_existing_directory(path)) << path;
+        EXPECT_EQ(expected, is_existing_directory(path)) << path;
 }
 
 TEST_F(PluginSettingsTest, DefaultTexturesDirFromOrvellaSettings) {

@@ -14,6 +14,7 @@
 #include "fuzz_support.h"
 #include "settings/garvento_settings.h"
 #include "settings/plugin_settings.h"
+#include "support/path_tests.h"
 #include "standins/garvento/standin_control.h"
 
 using orvella::PluginSettings;
@@ -64,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string::size_type colon = reply.find(':');
     const std::string include_avatar = colon == std::string::npos ? reply : reply.substr(0, colon);
     const std::string textures_dir = colon == std::string::npos ? reply : reply.substr(colon + 1);
-    const bool accepted = PluginSettings::is_existing_directory(textures_dir) ||
+    const bool accepted = is_existing_directory(textures_dir) ||
                           textures_dir == settings.default_textures_dir();
     if (!accepted) {
         FUZZ_CHECK(result == 1);

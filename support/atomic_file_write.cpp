@@ -1,4 +1,4 @@
-#include "settings/atomic_file_write.h"
+#include "support/atomic_file_write.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,6 +9,7 @@
 #include <memory>
 #include <utility>
 
+#include "support/file_owner.h"
 #include "support/file_utils.h"
 
 namespace orvella {
@@ -22,22 +23,6 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// Removes the temporary file unless it has become the destination.
-class TemporaryPath {
-public:
-    explicit TemporaryPath(std::string path) : path_(std::move(path)) {}
-    ~TemporaryPath() {
-        if (!path_.empty()) ::unlink(path_.c_str());
-    }
-    TemporaryPath(const TemporaryPath&) = delete;
-    TemporaryPath& operator=(const TemporaryPath&) = delete;
-    const std::string& path() const { return path_; }
-    void keep() { path_.clear(); }
-
-private:
-    std::string path_;
-};
 
 std::string folder_of(const std::string& path) {
     const std::string::size_type slash = path.rfind('/');
@@ -153,7 +138,8 @@ bool write_file_atomically(const std::string& path,
         const bool folder_refused = errno == EACCES || errno == EPERM;
         return folder_refused && exists && write_in_place(target, write);
     }
-    TemporaryPath temporary(created);
+    // Removes the temporary file unless it has become the destination.
+    FileOwner temporary(created);
     // Best effort: the contents matter more than the permission bits.
     if (exists) (void)::fchmod(fd, existing.st_mode & 0777);
 
