@@ -12,7 +12,9 @@ namespace {
 
 // What a hand-off thread used of its stack, measured (painted beforehand) in
 // the render road tests: about 14 KiB with a small scene reply and 30 KiB
-// with one at the XML nesting limit, 33 KiB under ASan. The rest of the
+// with one at the XML nesting limit, 33 KiB under ASan (TinyXML itself
+// uninstrumented; instrumented, its parse takes at most 66 KiB, see
+// kMaxXmlDepth). The rest of the
 // 512 KiB is for what runs there and cannot be measured here: the
 // renderer's live-link library and the host's session request, which on
 // macOS have always run in a secondary thread's 512 KiB.
