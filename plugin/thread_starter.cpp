@@ -14,10 +14,9 @@ namespace {
 // the render road tests: about 14 KiB with a small scene reply and 30 KiB
 // with one at the XML nesting limit, 33 KiB under ASan (TinyXML itself
 // uninstrumented; instrumented, its parse takes at most 66 KiB, see
-// kMaxXmlDepth). The rest of the
-// 512 KiB is for what runs there and cannot be measured here: the
-// renderer's live-link library and the host's session request, which on
-// macOS have always run in a secondary thread's 512 KiB.
+// kMaxXmlDepth). The rest of the 512 KiB is for what runs there and cannot
+// be measured here: the renderer's live-link library and the host's session
+// request, which on macOS have always run in a secondary thread's 512 KiB.
 //
 // ThreadSanitizer keeps its per-thread state (768 KiB with gcc 12) in static
 // TLS, which glibc carves from the top of the thread's stack: of a 512 KiB
