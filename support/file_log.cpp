@@ -1,8 +1,12 @@
 #include "support/file_log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
@@ -31,14 +35,47 @@ std::mutex& log_open_mutex() {
     return mutex.get();
 }
 
+// The size of the file as a reader sees it: 0 when it cannot be opened for
+// reading, so an unreadable log is appended to whatever its size.
+std::uint64_t readable_size(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    struct stat info {};
+    const bool known = ::fstat(fd, &info) == 0 && info.st_size > 0;
+    ::close(fd);
+    return known ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+// Opens the log at `path` as fopen's "a" would, or as "w" would when it has
+// reached the fresh-start size. Opened without blocking and taken only when
+// it is a regular file: a FIFO in its place would hold the logging thread
+// for good.
+std::FILE* open_regular_log(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return nullptr;
+    }
+    // The size is looked at only here, once per process: a log that grows past
+    // the limit while we run is started afresh by the next process.
+    const bool fresh = readable_size(path) >= kFreshStartSize;
+    const int flags = ::fcntl(fd, F_GETFL);
+    std::FILE* file = nullptr;
+    if (flags >= 0 && (!fresh || ::ftruncate(fd, 0) == 0) &&
+        ::fcntl(fd, F_SETFL, (flags & ~O_NONBLOCK) | (fresh ? 0 : O_APPEND)) == 0) {
+        file = ::fdopen(fd, fresh ? "w" : "a");
+    }
+    if (file == nullptr) ::close(fd);
+    return file;
+}
+
 std::FILE* open_log() {
     const std::string directory = installation_finder().orvella_support_directory();
     if (directory.empty()) return nullptr;
-    const std::string path = join_path(directory, "sceneapi.log");
-    // The size is looked at only here, once per process: a log that grows past
-    // the limit while we run is started afresh by the next process.
-    const char* mode = file_size(path) < kFreshStartSize ? "a" : "w";
-    std::FILE* file = std::fopen(path.c_str(), mode);
+    std::FILE* file = open_regular_log(join_path(directory, "sceneapi.log"));
     if (file == nullptr) {
         std::cerr << "could not open log file:" << std::endl;
         std::perror("opening log");

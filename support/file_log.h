@@ -16,7 +16,9 @@
 //
 // The file is opened by the first statement that passes the threshold and
 // then stays open, in the mode chosen then, until the process ends: a file of
-// 20 MiB or more is started afresh, anything smaller is appended to. Until it
+// 20 MiB or more is started afresh, anything smaller is appended to. Only a
+// regular file is taken, opened without blocking: a FIFO, a device or a socket
+// in its place counts as a log that cannot be opened. Until it
 // opens, every passing statement tries again and reports the failure on
 // standard error. Statements may run on any thread at the same time: the
 // open is guarded so the file is opened once, each line is built in the

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <ctime>
@@ -141,6 +143,30 @@ TEST_F(FileLogTest, MissingSupportFolderReportsEveryStatement) {
     LOG_LINE(logWARNING) << "now " << evaluated();
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
     EXPECT_NE(std::string::npos, read_file(kLogPath).find("WARNING:  now 1\n"));
+}
+
+TEST_F(FileLogTest, FifoInPlaceOfTheLogIsNotWaitedOn) {
+    install();
+    ASSERT_EQ(0, ::mkfifo(kLogPath.c_str(), 0600));
+    evaluations = 0;
+    std::atomic<bool> done{false};
+    std::thread logger([&done] {
+        testing::internal::CaptureStderr();
+        LOG_LINE(logWARNING) << evaluated();
+        const std::string reported = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(0u, reported.find("could not open log file:\n")) << reported;
+        done = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const bool returned = done;
+    // An open still waiting for the other end is let go, so the test can end.
+    const int reader = returned ? -1 : ::open(kLogPath.c_str(), O_RDWR | O_NONBLOCK);
+    logger.join();
+    if (reader >= 0) ::close(reader);
+    EXPECT_TRUE(returned) << "the statement waited on the FIFO";
+    EXPECT_EQ(0, evaluations);
 }
 
 TEST_F(FileLogTest, UnreadableLogIsAppendedToWhateverItsSize) {
