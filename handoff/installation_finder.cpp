@@ -8,8 +8,10 @@
 namespace orvella {
 namespace {
 
-constexpr int kFloatingHighest = 20;
-constexpr int kFloatingLowest = 5;
+// The versions probed whatever range the caller names: the floating build's
+// in orvella_install_directory, both builds' for the support directory.
+constexpr int kAnyVersionHighest = 20;
+constexpr int kAnyVersionLowest = 5;
 
 enum class Build { normal, floating };
 
@@ -45,7 +47,7 @@ std::string InstallationFinder::orvella_install_directory(int lowest, int highes
             break;
         }
     }
-    for (int v = kFloatingHighest; v >= kFloatingLowest; --v) {
+    for (int v = kAnyVersionHighest; v >= kAnyVersionLowest; --v) {
         std::string directory = bundle_directory(Build::floating, v);
         if (!is_directory(directory)) continue;
         if (v > version) {
@@ -66,7 +68,7 @@ int InstallationFinder::orvella_installed_version(int lowest, int highest) const
 }
 
 std::string InstallationFinder::orvella_support_directory() const {
-    const int version = orvella_installed_version(kFloatingLowest, kFloatingHighest);
+    const int version = orvella_installed_version(kAnyVersionLowest, kAnyVersionHighest);
     return "/Library/Application Support/Orvella" + std::to_string(version) + "/";
 }
 

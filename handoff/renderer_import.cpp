@@ -33,11 +33,11 @@ std::atomic<int (*)(useconds_t)> poll_sleep{standard_sleep};
 
 }  // namespace
 
-PollClock default_poll_clock() { return {standard_clock, standard_sleep}; }
+PollPace default_poll_pace() { return {standard_clock, standard_sleep}; }
 
-void set_poll_clock(PollClock clock) {
-    poll_clock.store(clock.clock != nullptr ? clock.clock : standard_clock);
-    poll_sleep.store(clock.sleep != nullptr ? clock.sleep : standard_sleep);
+void set_poll_pace(PollPace pace) {
+    poll_clock.store(pace.clock != nullptr ? pace.clock : standard_clock);
+    poll_sleep.store(pace.sleep != nullptr ? pace.sleep : standard_sleep);
 }
 
 pid_t launch_orvella(const ImportRequest& request, const std::string& executable) {

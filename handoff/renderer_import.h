@@ -63,11 +63,11 @@ bool check_imported_model(const ImportRequest& request, pid_t pid);
 // std::clock and usleep; a test (or an in-process test host) can put others
 // in place before any hand-off starts, so a timeout need not burn 20 s of
 // processor time. Not exported from the plug-in.
-struct PollClock {
+struct PollPace {
     std::clock_t (*clock)();
     int (*sleep)(useconds_t microseconds);
 };
-PollClock default_poll_clock();
-void set_poll_clock(PollClock clock);
+PollPace default_poll_pace();
+void set_poll_pace(PollPace pace);
 
 }  // namespace orvella

@@ -35,7 +35,7 @@ std::string export_options(const std::string& path, const std::string& include_a
                            const std::string& host_key) {
     // The preferences file may hold anything; the host must get a literal.
     const std::string avatar = include_avatar == "true" ? "true" : "false";
-    if (host_key == "8_0") {
+    if (host_key == target_host_key) {
         return "{\"include_avatar\":" + avatar +
                ",\"layout\":{\"layout_uv\":{\"piece\":\"per_piece_square\",\"export_inside\":true}},"
                "\"path\":" + json_string(path) + "}";

@@ -78,7 +78,7 @@ protected:
     }
     void TearDown() override {
         EXPECT_TRUE(wait_for_hand_offs(0, threads_before)) << "a hand-off did not end";
-        set_poll_clock(default_poll_clock());
+        set_poll_pace(default_poll_pace());
         ::unsetenv("ORVELLA_STANDIN_REPLY");
         ::unsetenv("ORVELLA_STANDIN_DEPTH");
     }
@@ -89,7 +89,7 @@ protected:
 
 TEST_F(HandOffWorker, UnconfirmedImportIsReportedAndTheFileRemoved) {
     install_standin(9, false, LiveLibrary::standin);
-    set_poll_clock({SceneClock::clock, SceneClock::sleep});
+    set_poll_pace({SceneClock::clock, SceneClock::sleep});
     const std::vector<std::pair<const char*, const char*>> scenes = {
         {"ORVELLA_STANDIN_REPLY", "never"},  // the renderer's scene lacks the model
         // The model 100,000 levels deep (1.5 MB): too deep to parse on the
@@ -181,7 +181,7 @@ TEST(HandOffWorkerQuit, HostQuittingWhileAHandOffGivesUpGetsItsReport) {
     install_standin(9, false, LiveLibrary::standin);
     ::setenv("ORVELLA_STANDIN_REPLY", "never", 1);
     ::setenv("ORVELLA_STANDIN_LIFETIME_MS", "0", 1);  // holds no pipe of the test's
-    set_poll_clock({HeldClock::clock, HeldClock::sleep});
+    set_poll_pace({HeldClock::clock, HeldClock::sleep});
     EXPECT_EXIT(
         {
             SvApiIdentifierSet(plugin_settings().identifier().c_str());

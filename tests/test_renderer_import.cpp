@@ -105,9 +105,9 @@ protected:
         ::setenv("ORVELLA_STANDIN_LIFETIME_MS", "60000", 1);
         make_directories("/Library/Application Support/Orvella9");
         PublishedClock::reset();
-        set_poll_clock({PublishedClock::clock, PublishedClock::sleep});
+        set_poll_pace({PublishedClock::clock, PublishedClock::sleep});
     }
-    void TearDown() override { set_poll_clock(default_poll_clock()); }
+    void TearDown() override { set_poll_pace(default_poll_pace()); }
 
     // An exported file naming its model as the export service writes it.
     std::string export_file(const std::string& model, const std::string& file = "Coat") {
@@ -219,7 +219,7 @@ TEST_F(RendererImportTest, BudgetIsTwentyWholeSecondsOfProcessorTime) {
         SequenceClock::values = c.readings;
         SequenceClock::next = 0;
         SequenceClock::sleeps = 0;
-        set_poll_clock({SequenceClock::clock, SequenceClock::sleep});
+        set_poll_pace({SequenceClock::clock, SequenceClock::sleep});
         ImportRequest request{"Coat", export_file("Coat")};
         import_into_orvella(request);
         EXPECT_EQ(kImportNotConfirmed, request.status);
@@ -274,7 +274,7 @@ TEST_F(RendererImportTest, ChildThatCannotExecGoesUnnoticed) {
     EXPECT_EQ(-1, launch_orvella(request, "/Applications/none/orvella"));
 
     // The hand-off polls its budget out and reports the import unconfirmed.
-    set_poll_clock({SequenceClock::clock, SequenceClock::sleep});
+    set_poll_pace({SequenceClock::clock, SequenceClock::sleep});
     SequenceClock::values = {0, 20 * CLOCKS_PER_SEC};
     SequenceClock::next = 0;
     EXPECT_EQ(kImportNotConfirmed, hand_off("Coat", export_file("Coat")));

@@ -38,7 +38,7 @@ TEST(ConcurrentHandOffs, EachConfirmsExactlyItsOwnModel) {
     make_directories("/Library/Application Support/Orvella9");
     ::setenv("ORVELLA_STANDIN_IMPORT_DELAY_MS", "500", 1);
     ::setenv("ORVELLA_STANDIN_LIFETIME_MS", "60000", 1);
-    set_poll_clock({std::clock, quick_sleep});
+    set_poll_pace({std::clock, quick_sleep});
 
     constexpr int kHandOffs = 8;
     std::vector<ImportRequest> requests;
@@ -57,7 +57,7 @@ TEST(ConcurrentHandOffs, EachConfirmsExactlyItsOwnModel) {
             import_into_orvella(request);
         });
     for (std::thread& worker : workers) worker.join();
-    set_poll_clock(default_poll_clock());
+    set_poll_pace(default_poll_pace());
 
     for (const ImportRequest& request : requests)
         EXPECT_EQ(kImportConfirmed, request.status) << request.name;

@@ -44,7 +44,6 @@ public:
     SharedLibrary(const SharedLibrary&) = delete;
     SharedLibrary& operator=(const SharedLibrary&) = delete;
 
-    void* get() const { return handle_; }
     explicit operator bool() const { return handle_ != nullptr; }
     // The address of an exported symbol, or null.
     void* symbol(const char* name) const;
