@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host_calls.h"
 #include "standins/garvento/standin_control.h"
 
 namespace orvella_test {
@@ -30,11 +31,5 @@ inline std::size_t thread_count() { return standin::process_threads(); }
 // threads (so no hand-off worker runs any more), or `deadline` passes.
 bool wait_for_hand_offs(std::size_t requests, std::size_t threads,
                         std::chrono::milliseconds deadline = std::chrono::seconds(30));
-
-// The plug-in's calls (not the host's own actions) named `function`.
-std::vector<standin::Call> plugin_calls_named(const std::string& function);
-
-// "kind: text" of every message box, in order.
-std::vector<std::string> message_boxes();
 
 }  // namespace orvella_test

@@ -8,6 +8,13 @@
 
 namespace orvella_test {
 
+std::string preferences_file(const std::string& avatar, const std::string& dir) {
+    return kDeclaration + "<orvella_garvento_settings>\n"
+                          "    <IncludeAvatar>" + avatar + "</IncludeAvatar>\n"
+                          "    <TexturesDir>" + dir + "</TexturesDir>\n"
+                          "</orvella_garvento_settings>\n";
+}
+
 std::string support_folder(int version) {
     return "/Library/Application Support/Orvella" + std::to_string(version) + "/";
 }

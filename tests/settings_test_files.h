@@ -13,6 +13,8 @@ const std::string kPreferencesName = "com.qorvane.orvella.garvento.plist";
 const std::string kPreferences = kPreferencesDir + "/" + kPreferencesName;
 const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n";
 
+// A preferences file as the plug-in saves it, with the two values.
+std::string preferences_file(const std::string& avatar, const std::string& dir);
 // "/Library/Application Support/Orvella<version>/".
 std::string support_folder(int version);
 // Installs the normal build of `version` (none for -1) and, unless

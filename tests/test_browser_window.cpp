@@ -13,6 +13,7 @@
 #include <string>
 
 #include "sandbox_files.h"
+#include "settings_test_files.h"
 #include "standins/garvento/browser_window.h"
 #include "standins/garvento/standin_control.h"
 
@@ -20,8 +21,6 @@ using namespace orvella_test;
 
 namespace {
 
-const std::string kPreferences =
-    "/home/tester/Library/Preferences/com.qorvane.orvella.garvento.plist";
 const std::chrono::milliseconds kDeadline(10000);
 
 std::string folder_of(const std::string& path) { return path.substr(0, path.rfind('/')); }

@@ -16,6 +16,7 @@
 
 #include "plugin/render_command.h"
 #include "plugin/thread_starter.h"
+#include "host_calls.h"
 #include "sandbox_files.h"
 #include "settings_test_files.h"
 #include "standins/garvento/standin_control.h"
@@ -32,21 +33,12 @@ const char kOrvellaSettings[] =
 const int kCancel = SVAPI_ANSWER_CANCELLED;
 
 void store_preferences(const std::string& avatar, const std::string& dir) {
-    write_file(kPreferences, kDeclaration + "<orvella_garvento_settings>\n    <IncludeAvatar>" +
-                                 avatar + "</IncludeAvatar>\n    <TexturesDir>" + dir +
-                                 "</TexturesDir>\n</orvella_garvento_settings>\n");
-}
-
-std::vector<standin::Call> calls_named(const std::string& function) {
-    std::vector<standin::Call> found;
-    for (const standin::Call& call : standin::plugin_calls())
-        if (call.function == function) found.push_back(call);
-    return found;
+    write_file(kPreferences, preferences_file(avatar, dir));
 }
 
 // The "path" of the one export the render asked for, "" when none.
 std::string exported_path() {
-    const std::vector<standin::Call> exports = calls_named("SvApiRenderExport3DObject");
+    const std::vector<standin::Call> exports = plugin_calls_named("SvApiRenderExport3DObject");
     if (exports.size() != 1) return "";
     const std::string& options = exports[0].args.at(1);
     const std::string key = "\"path\":\"";
@@ -61,13 +53,6 @@ std::vector<std::function<void()>>& held_hand_offs() {
     return bodies;
 }
 void hold_hand_off(std::function<void()> body) { held_hand_offs().push_back(std::move(body)); }
-
-std::vector<std::string> message_boxes() {
-    std::vector<std::string> boxes;
-    for (const standin::Call& call : calls_named("SvApiWndMessageBox"))
-        boxes.push_back(call.args.at(1) + ": " + call.args.at(0));
-    return boxes;
-}
 
 class RenderCommand : public ::testing::Test {
 protected:
@@ -139,7 +124,7 @@ TEST_F(RenderCommand, ChoosesTheTexturesDirectory) {
         EXPECT_EQ(c.path, exported_path()) << c.name;
         EXPECT_EQ(c.boxes, message_boxes()) << c.name;
         EXPECT_EQ(c.result == 0, exists(c.path)) << c.name;
-        EXPECT_EQ(c.result == 0 ? 1u : 0u, calls_named("SvApiUpdateSessionFunctionSet_v2").size())
+        EXPECT_EQ(c.result == 0 ? 1u : 0u, plugin_calls_named("SvApiUpdateSessionFunctionSet_v2").size())
             << c.name << ": the handler is registered only after a written export";
         EXPECT_EQ(c.result == 0 ? 1u : 0u, held_hand_offs().size())
             << c.name << ": a hand-off starts only after a written export";
@@ -165,7 +150,7 @@ TEST_F(RenderCommand, OptionTextCarriesTheStoredAvatarChoice) {
     for (const Case& c : {Case{"true", "true"}, Case{"false", "false"}, Case{"yes", "false"}}) {
         store_preferences(c.stored, "/tmp/tex");
         EXPECT_EQ(0, render());
-        const std::vector<standin::Call> exports = calls_named("SvApiRenderExport3DObject");
+        const std::vector<standin::Call> exports = plugin_calls_named("SvApiRenderExport3DObject");
         ASSERT_EQ(1u, exports.size());
         EXPECT_EQ("5", exports[0].args.at(0)) << "the garment id is handed back unchanged";
         EXPECT_EQ(std::string("{\"include_avatar\":") + c.literal +
@@ -190,7 +175,7 @@ TEST_F(RenderCommand, ExportErrorsShowTheirWordAndReturnTheCode) {
         EXPECT_EQ(c.code, render_to_orvella(garment));
         EXPECT_EQ(std::vector<std::string>{std::string("0: Export failed with error: ") + c.word},
                   message_boxes());
-        EXPECT_TRUE(calls_named("SvApiUpdateSessionFunctionSet_v2").empty());
+        EXPECT_TRUE(plugin_calls_named("SvApiUpdateSessionFunctionSet_v2").empty());
         EXPECT_EQ("/tmp/tex/Skirt 2.fbx", exported_path());
         EXPECT_FALSE(exists("/tmp/tex/Skirt 2.fbx")) << c.code;
         EXPECT_EQ("the user's own", read_file("/tmp/tex/Skirt.fbx")) << c.code;
@@ -204,7 +189,7 @@ TEST_F(RenderCommand, EveryNameTakenExportsNothing) {
     for (int number = 2; number <= 1000; ++number)
         write_file("/tmp/tex/Skirt " + std::to_string(number) + ".fbx", "");
     EXPECT_EQ(1, render());
-    EXPECT_TRUE(calls_named("SvApiRenderExport3DObject").empty());
+    EXPECT_TRUE(plugin_calls_named("SvApiRenderExport3DObject").empty());
     EXPECT_EQ(std::vector<std::string>{"0: Export failed with error: UNKNOWN"}, message_boxes());
     EXPECT_EQ("the user's own", read_file("/tmp/tex/Skirt.fbx"));
 

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "host_calls.h"
 #include "sandbox_files.h"
+#include "settings_test_files.h"
 #include "standins/garvento/standin_control.h"
 
 using namespace orvella_test;
 
 namespace {
 
-const std::string kPreferences =
-    "/home/tester/Library/Preferences/com.qorvane.orvella.garvento.plist";
 // What Orvella 9's settings name as its textures folder, and the default the
 // plug-in derives from it.
 const std::string kOrvellaTextures = "/tmp/orvella-textures";
@@ -25,14 +25,6 @@ const std::string kDefaultDir = kOrvellaTextures + "/Garvento";
 const std::string kRejected = "Textures directory must be an exisiting directory";
 const int kReady = SVAPI_EVENT_PAGE_READY;
 const int kReply = SVAPI_EVENT_PAGE_REPLY;
-
-std::string preferences_file(const std::string& avatar, const std::string& dir) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n"
-           "<orvella_garvento_settings>\n"
-           "    <IncludeAvatar>" + avatar + "</IncludeAvatar>\n"
-           "    <TexturesDir>" + dir + "</TexturesDir>\n"
-           "</orvella_garvento_settings>\n";
-}
 
 standin::WindowState state_of(SvApiWindowHandle window) {
     for (const standin::WindowState& w : standin::windows())
@@ -49,15 +41,14 @@ std::string first_message(SvApiWindowHandle window) {
 }
 
 // Texts of the message boxes the plug-in showed, each with its kind.
-std::vector<std::string> message_boxes() {
+std::vector<std::string> shown_boxes() {
     std::vector<std::string> boxes;
-    for (const standin::Call& call : standin::plugin_calls())
-        if (call.function == "SvApiWndMessageBox" && call.args.size() >= 2)
-            boxes.push_back(call.args[0] + " (kind " + call.args[1] + ")");
+    for (const standin::Call& call : plugin_calls_named("SvApiWndMessageBox"))
+        boxes.push_back(call.args.at(0) + " (kind " + call.args.at(1) + ")");
     return boxes;
 }
 
-std::size_t message_box_count() { return message_boxes().size(); }
+std::size_t shown_box_count() { return shown_boxes().size(); }
 
 class SettingsWindow : public ::testing::Test {
 protected:
@@ -138,7 +129,7 @@ TEST_F(SettingsWindow, CancelClosesAndLeavesThePreferencesAlone) {
     EXPECT_EQ(0, standin::raise_window_event(window, kReply, ""));
     EXPECT_FALSE(state_of(window).open);
     EXPECT_EQ(before, read_file(kPreferences));
-    EXPECT_TRUE(message_boxes().empty());
+    EXPECT_TRUE(shown_boxes().empty());
 }
 
 namespace {
@@ -161,11 +152,11 @@ void check_replies(const std::vector<Reply>& replies) {
     for (const Reply& r : replies) {
         SCOPED_TRACE(r.name);
         remove_tree(kPreferences);
-        const std::size_t boxes_before = message_box_count();
+        const std::size_t boxes_before = shown_box_count();
         EXPECT_EQ(0, standin::pick_menu(1, nullptr));
         const SvApiWindowHandle window = standin::newest_open_window();
         const int result = standin::raise_window_event(window, kReply, r.text);
-        const std::size_t boxes = message_box_count() - boxes_before;
+        const std::size_t boxes = shown_box_count() - boxes_before;
         if (r.accepted) {
             EXPECT_EQ(0, result);
             EXPECT_EQ(preferences_file(r.avatar, r.dir), read_file(kPreferences));
@@ -176,7 +167,7 @@ void check_replies(const std::vector<Reply>& replies) {
             EXPECT_FALSE(exists(kPreferences));
             EXPECT_TRUE(state_of(window).open);
             EXPECT_EQ(1u, boxes);
-            EXPECT_EQ(kRejected + " (kind 0)", message_boxes().back());
+            EXPECT_EQ(kRejected + " (kind 0)", shown_boxes().back());
         }
     }
 }
@@ -221,7 +212,7 @@ TEST_F(SettingsWindow, RejectedReplyCanBeCorrectedInTheSameWindow) {
     EXPECT_EQ(0, standin::raise_window_event(window, kReply, "true:/tmp/textures"));
     EXPECT_EQ(preferences_file("true", "/tmp/textures"), read_file(kPreferences));
     EXPECT_FALSE(state_of(window).open);
-    EXPECT_EQ(1u, message_boxes().size());
+    EXPECT_EQ(1u, shown_boxes().size());
     // The next window shows what was saved.
     EXPECT_EQ(0, standin::pick_menu(1, nullptr));
     EXPECT_EQ("true:/tmp/textures", first_message(standin::newest_open_window()));
@@ -246,7 +237,7 @@ TEST_F(SettingsWindow, FolderInPlaceOfThePreferencesShowsDefaultsAndSavesNothing
     // The save fails as any failed save does: silently, and the window closes.
     EXPECT_EQ(0, standin::raise_window_event(window, kReply, "true:" + kDefaultDir));
     EXPECT_FALSE(state_of(window).open);
-    EXPECT_TRUE(message_boxes().empty());
+    EXPECT_TRUE(shown_boxes().empty());
     struct stat info {};
     EXPECT_TRUE(::stat(kPreferences.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         << "the folder stays";
