@@ -123,6 +123,13 @@ TEST(XmlInput, NestingBeyondTheLimitReadsAsNoXml) {
          false},
         {"the same comment after a whole character",
          declaration + nested(limit - 1, "\xC3\xA9<!-- <b><c/></b> -->"), true},
+        // The same inside runs long enough to be passed a word at a time.
+        {"a lead byte after a long text", declaration + nested(limit - 1, "text text text\xC3<!-- <b><c/></b> -->"),
+         false},
+        {"a lead byte that hides a value's quote",
+         declaration + nested(limit - 1, "<c x='long value \xC3' y='><b><c/></b>'/>"), false},
+        {"the same value after a whole character",
+         declaration + nested(limit - 1, "<c x='long value \xC3\xA9' y='><b><c/></b>'/>"), true},
     };
     for (const Case& c : cases) {
         TiXmlDocument document;

@@ -11,6 +11,7 @@ namespace orvella_fuzz {
 
 bool parse_within_limit(TiXmlDocument& document, const char* padded, TiXmlEncoding encoding) {
     const std::size_t measured = orvella::xml_element_depth(padded, encoding, orvella::kMaxXmlDepth);
+    FUZZ_CHECK(measured == orvella::xml_element_depth_stepwise(padded, encoding, orvella::kMaxXmlDepth));
     if (measured > orvella::kMaxXmlDepth) return false;
     document.Parse(padded, nullptr, encoding);
     FUZZ_CHECK(element_depth(document) <= measured);
