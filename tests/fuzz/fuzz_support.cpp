@@ -95,7 +95,9 @@ std::string tinyxml_round_trip(const std::string& value, const std::string& prol
 
 bool parse_padded(TiXmlDocument& document, const std::string& bytes) {
     std::string text;
-    text.reserve(bytes.size() + 4);
+    // Past the string's in-object buffer, as the plug-in's own reading does:
+    // only padding in the text's heap block reaches the guarded parse.
+    text.reserve(bytes.size() + 4 < 64 ? 64 : bytes.size() + 4);
     // The parse ends at the first zero byte: the padding goes there.
     for (std::size_t i = 0; i < bytes.size() && bytes[i] != '\0'; ++i) {
         if (bytes[i] == '\r') {
