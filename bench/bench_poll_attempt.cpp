@@ -29,23 +29,6 @@ namespace {
 
 const char kModel[] = "Skirt";
 
-// A scene of about `bytes` bytes: model sets of models, the searched model
-// last.
-std::string scene_of(std::size_t bytes) {
-    std::string scene = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<scene name=\"untitled\">\n";
-    const std::string tail = "  <modelset name=\"garments\" modelset=\"active\">\n"
-                             "    <model name=\"" + std::string(kModel) + "\" type=\"mesh\"/>\n"
-                             "  </modelset>\n</scene>\n";
-    for (int set = 0; scene.size() + tail.size() < bytes; ++set) {
-        scene += "  <modelset name=\"set" + std::to_string(set) + "\" modelset=\"active\">\n";
-        for (int m = 0; m < 8 && scene.size() + tail.size() < bytes; ++m)
-            scene += "    <model name=\"model_" + std::to_string(set) + "_" + std::to_string(m) +
-                     "\" type=\"mesh\" material=\"fabric\"/>\n";
-        scene += "  </modelset>\n";
-    }
-    return scene + tail;
-}
-
 // Installs the library once and publishes a scene of `bytes` for this process.
 void publish(std::size_t bytes) {
     static bool installed = false;
@@ -55,7 +38,8 @@ void publish(std::size_t bytes) {
         orvella_bench::make_directories(orvella_standin::channel_directory());
         installed = true;
     }
-    orvella_bench::write_file(orvella_standin::scene_path(::getpid()), scene_of(bytes));
+    orvella_bench::write_file(orvella_standin::scene_path(::getpid()),
+                              orvella_bench::scene_of(bytes, kModel, "active"));
 }
 
 void BM_PollAttempt(benchmark::State& state) {
@@ -99,7 +83,7 @@ void BM_LiveLinkReply(benchmark::State& state) {
 
 void BM_BareParse(benchmark::State& state) {
     const std::size_t bytes = static_cast<std::size_t>(state.range(0));
-    const std::string scene = scene_of(bytes);
+    const std::string scene = orvella_bench::scene_of(bytes, kModel, "active");
     for (auto _ : state) {
         TiXmlDocument document;
         document.Parse(scene.c_str());
@@ -112,7 +96,7 @@ void BM_BareParse(benchmark::State& state) {
 // what the attempt does with a reply it has in hand, without the search.
 void BM_CopyAndParse(benchmark::State& state) {
     const std::size_t bytes = static_cast<std::size_t>(state.range(0));
-    const std::string scene = scene_of(bytes);
+    const std::string scene = orvella_bench::scene_of(bytes, kModel, "active");
     for (auto _ : state) {
         const std::string reply = scene.c_str();
         TiXmlDocument document;
@@ -125,7 +109,8 @@ void BM_CopyAndParse(benchmark::State& state) {
 // The search alone, over a document parsed beforehand: the part of the
 // attempt's own work that grows with the scene.
 void BM_ModelSearch(benchmark::State& state) {
-    const std::string scene = scene_of(static_cast<std::size_t>(state.range(0)));
+    const std::string scene =
+        orvella_bench::scene_of(static_cast<std::size_t>(state.range(0)), kModel, "active");
     TiXmlDocument document;
     document.Parse(scene.c_str());
     const TiXmlElement* root = document.FirstChildElement();

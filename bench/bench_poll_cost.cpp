@@ -50,23 +50,6 @@ namespace {
 
 const char kModel[] = "Skirt";
 
-// A scene of about `bytes` bytes: model sets of models, then the set holding
-// `last` (a set with the given "modelset" value).
-std::string scene_of(std::size_t bytes, const std::string& last, const std::string& modelset) {
-    std::string scene = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<scene name=\"untitled\">\n";
-    const std::string tail = "  <modelset name=\"garments\" modelset=\"" + modelset + "\">\n"
-                             "    <model name=\"" + last + "\" type=\"mesh\"/>\n"
-                             "  </modelset>\n</scene>\n";
-    for (int set = 0; scene.size() + tail.size() < bytes; ++set) {
-        scene += "  <modelset name=\"set" + std::to_string(set) + "\" modelset=\"active\">\n";
-        for (int m = 0; m < 8 && scene.size() + tail.size() < bytes; ++m)
-            scene += "    <model name=\"model_" + std::to_string(set) + "_" + std::to_string(m) +
-                     "\" type=\"mesh\" material=\"fabric\"/>\n";
-        scene += "  </modelset>\n";
-    }
-    return scene + tail;
-}
-
 using SetReply = void (*)(const char*, std::size_t);
 
 SetReply install_library() {
@@ -162,9 +145,9 @@ int main(int argc, char** argv) {
             std::string scene;
             bool confirms;
         } cases[] = {
-            {"present", scene_of(size.bytes, kModel, "active"), true},
-            {"absent", scene_of(size.bytes, "Trousers", "active"), false},
-            {"unchanged", scene_of(size.bytes, kModel, "loading"), false},
+            {"present", orvella_bench::scene_of(size.bytes, kModel, "active"), true},
+            {"absent", orvella_bench::scene_of(size.bytes, "Trousers", "active"), false},
+            {"unchanged", orvella_bench::scene_of(size.bytes, kModel, "loading"), false},
         };
         for (const auto& c : cases) {
             const std::string label = std::string(c.name) + "/" + size.name + "/";

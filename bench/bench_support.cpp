@@ -63,4 +63,19 @@ std::string install_orvella9() {
     return bundle;
 }
 
+std::string scene_of(std::size_t bytes, const std::string& last, const std::string& modelset) {
+    std::string scene = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<scene name=\"untitled\">\n";
+    const std::string tail = "  <modelset name=\"garments\" modelset=\"" + modelset + "\">\n"
+                             "    <model name=\"" + last + "\" type=\"mesh\"/>\n"
+                             "  </modelset>\n</scene>\n";
+    for (int set = 0; scene.size() + tail.size() < bytes; ++set) {
+        scene += "  <modelset name=\"set" + std::to_string(set) + "\" modelset=\"active\">\n";
+        for (int m = 0; m < 8 && scene.size() + tail.size() < bytes; ++m)
+            scene += "    <model name=\"model_" + std::to_string(set) + "_" + std::to_string(m) +
+                     "\" type=\"mesh\" material=\"fabric\"/>\n";
+        scene += "  </modelset>\n";
+    }
+    return scene + tail;
+}
+
 }  // namespace orvella_bench

@@ -11,18 +11,13 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "name_and_reply.h"
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
-    const std::string::size_type newline = input.find('\n');
-    std::string name;
-    std::string reply = input;
-    if (newline != std::string::npos) {
-        name = input.substr(0, newline);
-        reply = input.substr(newline + 1);
-    }
+    const auto [name, reply] = name_and_reply(input);
     const bool may = orvella::reply_may_name(reply, name);
     std::string parsed = reply;
     const bool confirms = orvella::reply_names_model(parsed, name);

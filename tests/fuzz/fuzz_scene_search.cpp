@@ -27,6 +27,7 @@
 
 #include "bounded_parse.h"
 #include "fuzz_check.h"
+#include "name_and_reply.h"
 #include "handoff/renderer_import.h"
 #include "handoff/scene_search.h"
 #include "small_stack.h"
@@ -92,13 +93,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 namespace {
 
 void check(const std::string& input) {
-    const std::string::size_type newline = input.find('\n');
-    std::string name;
-    std::string reply = input;
-    if (newline != std::string::npos) {
-        name = input.substr(0, newline);
-        reply = input.substr(newline + 1);
-    }
+    const auto [name, reply] = name_and_reply(input);
     set_reply(reply.data(), reply.size());
 
     orvella::ImportRequest request;
