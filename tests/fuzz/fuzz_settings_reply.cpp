@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string::size_type colon = reply.find(':');
     const std::string include_avatar = colon == std::string::npos ? reply : reply.substr(0, colon);
     const std::string textures_dir = colon == std::string::npos ? reply : reply.substr(colon + 1);
-    const bool accepted = is_existing_directory(textures_dir) ||
+    const bool accepted = orvella::is_existing_directory(textures_dir) ||
                           textures_dir == settings.default_textures_dir();
     if (!accepted) {
         FUZZ_CHECK(result == 1);
