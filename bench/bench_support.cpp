@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 namespace orvella_bench {
 
@@ -47,9 +49,15 @@ void copy_file(const std::string& from, const std::string& to) {
     std::ofstream out(to, std::ios::binary | std::ios::trunc);
     out << in.rdbuf();
     if (!out.flush()) fail("write " + to);
-    struct stat info {};
-    if (::stat(from.c_str(), &info) != 0 || ::chmod(to.c_str(), info.st_mode & 07777) != 0)
+    // The copy keeps the mode bits of `from` (links followed), as an
+    // installed executable needs.
+    std::error_code error;
+    const std::filesystem::perms mode = std::filesystem::status(from, error).permissions();
+    if (!error) std::filesystem::permissions(to, mode, error);
+    if (error) {
+        errno = error.value();
         fail("chmod " + to);
+    }
 }
 
 std::string install_orvella9() {

@@ -1,11 +1,10 @@
 // The stand-in host's state and the control surface over it.
 #include "standins/garvento/standin_host_state.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -333,10 +332,11 @@ std::vector<std::string> exported_files_left() {
     }
     std::vector<std::string> left;
     for (const std::string& file : files) {
-        struct stat info {};
-        if (::lstat(file.c_str(), &info) == 0 &&
-            std::find(left.begin(), left.end(), file) == left.end())
-            left.push_back(file);
+        // Whatever is at the path counts, a dangling link too: links are not
+        // followed, and a path that cannot be examined counts as gone.
+        std::error_code error;
+        const bool there = std::filesystem::exists(std::filesystem::symlink_status(file, error));
+        if (there && std::find(left.begin(), left.end(), file) == left.end()) left.push_back(file);
     }
     return left;
 }
