@@ -22,10 +22,6 @@ const int kY = 80;
 const int kWidth = 500;
 const int kHeight = 200;
 
-// The callback ids the window's events are registered under.
-const intptr_t kIdPageReady = 0;
-const intptr_t kIdReply = 1;
-
 const char kRejectedDirectory[] = "Textures directory must be an exisiting directory";
 
 }  // namespace
@@ -36,8 +32,8 @@ int open_settings_window() {
     SvApiWindowHandle window = 0;
     SvApiWndHTMLCreateUrl(kPage, kTitle, kOptions, kX, kY, kWidth, kHeight, &window);
     settings_window.set_window(window);
-    SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_READY, &settings_window, kIdPageReady);
-    SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_REPLY, &settings_window, kIdReply);
+    SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_READY, &settings_window, kPageReadyCallback);
+    SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_REPLY, &settings_window, kPageReplyCallback);
     return 0;
 }
 
@@ -45,8 +41,8 @@ int GarventoSettings::OnCallback(SvApiGarmentId, intptr_t callback_id,
                                  const char* data) noexcept {
     // An event that threw, even for want of memory, leaves the window as it was.
     return host_entry(SVAPI_CALLBACK_DONE, [&]() -> int {
-        if (callback_id == kIdPageReady) return send_current_settings();
-        if (callback_id == kIdReply) return handle_reply(data ? data : "");
+        if (callback_id == kPageReadyCallback) return send_current_settings();
+        if (callback_id == kPageReplyCallback) return handle_reply(data ? data : "");
         return SVAPI_CALLBACK_DONE;
     });
 }

@@ -3,9 +3,9 @@
 //
 // The "Settings" menu command calls open_settings_window() on the host's
 // thread. It opens the window and registers settings_window for two events:
-//   SVAPI_EVENT_PAGE_READY -> callback id 0: the plug-in sends the page
+//   SVAPI_EVENT_PAGE_READY -> kPageReadyCallback: the plug-in sends the page
 //       the current settings, include-avatar text + ":" + textures directory;
-//   SVAPI_EVENT_PAGE_REPLY -> callback id 1: "" cancels (the window
+//   SVAPI_EVENT_PAGE_REPLY -> kPageReplyCallback: "" cancels (the window
 //       closes, nothing is saved); otherwise the text is split at its first
 //       ":" into include-avatar text and textures directory (without ":" the
 //       whole text is both), the directory is checked, and on success both
@@ -19,6 +19,10 @@
 
 namespace orvella {
 
+// The callback ids the window's events are registered under.
+const intptr_t kPageReadyCallback = 0;
+const intptr_t kPageReplyCallback = 1;
+
 class GarventoSettings : public SvApiCallbackBase {
 public:
     constexpr GarventoSettings() = default;
@@ -28,8 +32,8 @@ public:
     void set_window(SvApiWindowHandle window) { window_ = window; }
     SvApiWindowHandle window() const { return window_; }
 
-    // Host thread. callback id 0: sends the current settings. callback id 1:
-    // handles the page's reply; returns SVAPI_CALLBACK_FAILED when the
+    // Host thread. kPageReadyCallback: sends the current settings.
+    // kPageReplyCallback: handles the page's reply; returns SVAPI_CALLBACK_FAILED when the
     // textures directory was rejected (the notice "Textures directory must
     // be an exisiting directory" was shown and the window stays open). Any
     // other id: nothing. Otherwise, and when handling threw,

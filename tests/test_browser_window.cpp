@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "plugin/garvento_menu.h"
 #include "sandbox_files.h"
 #include "settings_test_files.h"
 #include "standins/garvento/browser_window.h"
@@ -60,8 +61,8 @@ protected:
         standin::set_window_driver(browser_);
         plugin_ = std::make_unique<standin::PluginLibrary>(ORVELLA_PLUGIN_PATH);
         ASSERT_TRUE(plugin_->loaded()) << plugin_->error();
-        ASSERT_EQ(1, plugin_->init());
-        ASSERT_EQ(0, standin::pick_menu(1, nullptr));
+        ASSERT_EQ(SVAPI_PLUGIN_REGISTERED, plugin_->init());
+        ASSERT_EQ(SVAPI_CALLBACK_DONE, standin::pick_menu(orvella::kSettings, nullptr));
         window_ = "/window/" + std::to_string(standin::newest_open_window()) + "/";
         client_ = std::make_unique<httplib::Client>("127.0.0.1", browser_->port());
     }

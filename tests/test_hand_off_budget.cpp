@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "orvella_standin.h"
+#include "plugin/garvento_menu.h"
 #include "render_road.h"
 #include "sandbox_files.h"
 #include "settings_test_files.h"
@@ -29,7 +30,7 @@ TEST(HandOffBudget, EndsUnderABusyHost) {
     standin::set_garment(standin::garment_id(1), "Dress");
     standin::PluginLibrary plugin(ORVELLA_PLUGIN_PATH);
     ASSERT_TRUE(plugin.loaded()) << plugin.error();
-    ASSERT_EQ(1, plugin.init());
+    ASSERT_EQ(SVAPI_PLUGIN_REGISTERED, plugin.init());
     install_standin(9, false, LiveLibrary::standin);
     ::setenv("ORVELLA_STANDIN_REPLY", "never", 1);
     std::atomic<bool> stop{false};
@@ -40,7 +41,8 @@ TEST(HandOffBudget, EndsUnderABusyHost) {
             while (!stop.load(std::memory_order_relaxed)) ++spin;
         });
     const std::size_t threads_with_burners = thread_count();
-    ASSERT_EQ(0, standin::pick_menu(0, standin::garment_id(1)));
+    ASSERT_EQ(SVAPI_CALLBACK_DONE,
+              standin::pick_menu(orvella::kRenderToOrvella, standin::garment_id(1)));
     const bool ended = wait_for_hand_offs(1, threads_with_burners, std::chrono::seconds(150));
     stop = true;
     for (std::thread& t : burners) t.join();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/garvento_menu.h"
 #include "sandbox_files.h"
 #include "settings_test_files.h"
 #include "standins/garvento/standin_control.h"
@@ -73,7 +74,7 @@ protected:
 }  // namespace
 
 TEST_F(PluginInHost, RegistersItselfInOrder) {
-    EXPECT_EQ(1, plugin->init());
+    EXPECT_EQ(SVAPI_PLUGIN_REGISTERED, plugin->init());
     EXPECT_EQ((std::vector<std::string>{
                   "SvApiStringCreate()",
                   std::string("SvApiHostApplicationGet(") + kHostText + ")",
@@ -94,7 +95,7 @@ TEST_F(PluginInHost, RefusedHostsHearNothingAfterTheVersion) {
                              "Garvento version", R"({"version":"beta"})"}) {
         standin::reset();
         standin::set_host_text(text);
-        EXPECT_EQ(0, plugin->init()) << text;
+        EXPECT_EQ(SVAPI_PLUGIN_REFUSED, plugin->init()) << text;
         EXPECT_EQ((std::vector<std::string>{"SvApiStringCreate()",
                                             std::string("SvApiHostApplicationGet(") + text + ")",
                                             std::string("SvApiStringGet(") + text + ")",
@@ -106,10 +107,10 @@ TEST_F(PluginInHost, RefusedHostsHearNothingAfterTheVersion) {
 }
 
 TEST_F(PluginInHost, MenuIdsBeyondTheTwoDoNothing) {
-    ASSERT_EQ(1, plugin->init());
+    ASSERT_EQ(SVAPI_PLUGIN_REGISTERED, plugin->init());
     for (intptr_t id : {intptr_t(2), intptr_t(-1), intptr_t(7), intptr_t(1) << 40}) {
         standin::clear_calls();
-        EXPECT_EQ(1, standin::pick_menu(id, standin::garment_id(1))) << id;
+        EXPECT_EQ(SVAPI_CALLBACK_FAILED, standin::pick_menu(id, standin::garment_id(1))) << id;
         EXPECT_TRUE(call_lines().empty()) << id;
     }
 }
@@ -121,14 +122,14 @@ public:
 };
 
 TEST_F(PluginInHost, SettingsEntryReturnsZeroWhateverTheWindowDoes) {
-    ASSERT_EQ(1, plugin->init());
-    EXPECT_EQ(0, standin::pick_menu(1, nullptr));
+    ASSERT_EQ(SVAPI_PLUGIN_REGISTERED, plugin->init());
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::pick_menu(orvella::kSettings, nullptr));
     ASSERT_EQ(1u, standin::windows().size());
     EXPECT_EQ("/settings.html", standin::windows()[0].request.page);
 
     standin::clear_calls();
     standin::set_window_driver(std::make_shared<RefusingDriver>());
-    EXPECT_EQ(0, standin::pick_menu(1, nullptr));
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::pick_menu(orvella::kSettings, nullptr));
     EXPECT_EQ(1u, standin::windows().size()) << "no second window";
     standin::set_window_driver(nullptr);
 }
@@ -139,11 +140,12 @@ TEST_F(PluginInHost, RenderExportsAndRegistersTheHandler) {
     write_file(kPreferences, kDeclaration +
                                  "<orvella_garvento_settings>\n    <IncludeAvatar>true</IncludeAvatar>\n"
                                  "    <TexturesDir>/tmp/tex</TexturesDir>\n</orvella_garvento_settings>\n");
-    ASSERT_EQ(1, plugin->init());
+    ASSERT_EQ(SVAPI_PLUGIN_REGISTERED, plugin->init());
     standin::clear_calls();
     standin::set_garment(standin::garment_id(3), "Dress");
     const std::size_t threads_before = standin::process_threads();
-    EXPECT_EQ(0, standin::pick_menu(0, standin::garment_id(3)));
+    EXPECT_EQ(SVAPI_CALLBACK_DONE,
+              standin::pick_menu(orvella::kRenderToOrvella, standin::garment_id(3)));
     // No Orvella here: the hand-off removes the file and reports; the
     // plug-in must not be unloaded under it.
     EXPECT_TRUE(standin::pump_until(

@@ -103,19 +103,21 @@ TEST_F(RenderCommand, ChoosesTheTexturesDirectory) {
         std::vector<std::string> boxes;
     };
     const std::vector<Case> cases = {
-        {"existing directory", "/tmp/tex", {}, 0, "/tmp/tex/Skirt.fbx", {}},
-        {"trailing slash kept single", "/tmp/tex/", {}, 0, "/tmp/tex/Skirt.fbx", {}},
+        {"existing directory", "/tmp/tex", {}, SVAPI_CALLBACK_DONE, "/tmp/tex/Skirt.fbx", {}},
+        {"trailing slash kept single", "/tmp/tex/", {}, SVAPI_CALLBACK_DONE, "/tmp/tex/Skirt.fbx",
+         {}},
         {"nothing stored: the default, missing, without asking", "", {}, -2,
          kDefault + "/Skirt.fbx", {"0: Export failed with error: INTERNAL ERROR"}},
         {"missing and equal to the default: no prompt", kDefault, {}, -2, kDefault + "/Skirt.fbx",
          {"0: Export failed with error: INTERNAL ERROR"}},
-        {"missing and different: cancel", "/tmp/missing", {kCancel}, 1, "", {prompt}},
-        {"missing and different: OK exports into the default", "/tmp/missing", {1}, -2,
-         kDefault + "/Skirt.fbx", {prompt, "0: Export failed with error: INTERNAL ERROR"}},
+        {"missing and different: cancel", "/tmp/missing", {kCancel}, SVAPI_CALLBACK_FAILED, "",
+         {prompt}},
+        {"missing and different: OK exports into the default", "/tmp/missing", {SVAPI_ANSWER_OK},
+         -2, kDefault + "/Skirt.fbx", {prompt, "0: Export failed with error: INTERNAL ERROR"}},
         // "&#0;" stores a NUL after an existing directory's name; the host's
         // box shows the question up to that NUL.
         {"NUL reference after an existing directory: asked, cancel", "/tmp/tex&#0;junk",
-         {kCancel}, 1, "", {"1: The path /tmp/tex"}},
+         {kCancel}, SVAPI_CALLBACK_FAILED, "", {"1: The path /tmp/tex"}},
     };
     for (const Case& c : cases) {
         store_preferences("false", c.stored);
@@ -123,23 +125,24 @@ TEST_F(RenderCommand, ChoosesTheTexturesDirectory) {
         EXPECT_EQ(c.result, render()) << c.name;
         EXPECT_EQ(c.path, exported_path()) << c.name;
         EXPECT_EQ(c.boxes, message_boxes()) << c.name;
-        EXPECT_EQ(c.result == 0, exists(c.path)) << c.name;
-        EXPECT_EQ(c.result == 0 ? 1u : 0u, plugin_calls_named("SvApiUpdateSessionFunctionSet_v2").size())
+        const bool done = c.result == SVAPI_CALLBACK_DONE;
+        EXPECT_EQ(done, exists(c.path)) << c.name;
+        EXPECT_EQ(done ? 1u : 0u, plugin_calls_named("SvApiUpdateSessionFunctionSet_v2").size())
             << c.name << ": the handler is registered only after a written export";
-        EXPECT_EQ(c.result == 0 ? 1u : 0u, held_hand_offs().size())
+        EXPECT_EQ(done ? 1u : 0u, held_hand_offs().size())
             << c.name << ": a hand-off starts only after a written export";
         held_hand_offs().clear();
     }
     // Once the default exists, the same render succeeds there.
     make_directories(kDefault);
     store_preferences("false", "/tmp/missing");
-    EXPECT_EQ(0, render());
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, render());
     EXPECT_TRUE(exists(kDefault + "/Skirt.fbx"));
 }
 
 TEST_F(RenderCommand, EmptyDefaultAndNothingStoredExportsAtTheRoot) {
     // No installation: the default directory is empty, and so is T.
-    EXPECT_EQ(0, render());
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, render());
     EXPECT_EQ("/Skirt.fbx", exported_path());
     EXPECT_TRUE(message_boxes().empty());
 }
@@ -149,7 +152,7 @@ TEST_F(RenderCommand, OptionTextCarriesTheStoredAvatarChoice) {
     struct Case { const char* stored; const char* literal; };
     for (const Case& c : {Case{"true", "true"}, Case{"false", "false"}, Case{"yes", "false"}}) {
         store_preferences(c.stored, "/tmp/tex");
-        EXPECT_EQ(0, render());
+        EXPECT_EQ(SVAPI_CALLBACK_DONE, render());
         const std::vector<standin::Call> exports = plugin_calls_named("SvApiRenderExport3DObject");
         ASSERT_EQ(1u, exports.size());
         EXPECT_EQ("5", exports[0].args.at(0)) << "the garment id is handed back unchanged";
@@ -188,13 +191,13 @@ TEST_F(RenderCommand, EveryNameTakenExportsNothing) {
     write_file("/tmp/tex/Skirt.fbx", "the user's own");
     for (int number = 2; number <= 1000; ++number)
         write_file("/tmp/tex/Skirt " + std::to_string(number) + ".fbx", "");
-    EXPECT_EQ(1, render());
+    EXPECT_EQ(SVAPI_CALLBACK_FAILED, render());
     EXPECT_TRUE(plugin_calls_named("SvApiRenderExport3DObject").empty());
     EXPECT_EQ(std::vector<std::string>{"0: Export failed with error: UNKNOWN"}, message_boxes());
     EXPECT_EQ("the user's own", read_file("/tmp/tex/Skirt.fbx"));
 
     ::unlink("/tmp/tex/Skirt 1000.fbx");
-    EXPECT_EQ(0, render());
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, render());
     EXPECT_EQ("/tmp/tex/Skirt 1000.fbx", exported_path());
 }
 
@@ -204,7 +207,7 @@ TEST_F(RenderCommand, GarmentNameIsKeptAndNeverLeavesTheTexturesDirectory) {
     EXPECT_EQ("", current_garment_name()) << "empty before the first render";
     name = "../../x/y";
     make_directories("/x");
-    EXPECT_EQ(0, render());
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, render());
     EXPECT_EQ("../../x/y", current_garment_name());
     EXPECT_EQ("/tmp/tex/.._.._x_y.fbx", exported_path());
     EXPECT_TRUE(exists("/tmp/tex/.._.._x_y.fbx"));
@@ -213,7 +216,7 @@ TEST_F(RenderCommand, GarmentNameIsKeptAndNeverLeavesTheTexturesDirectory) {
         << "the model keeps the garment's own name";
 
     name = "Skirt 1/2";
-    EXPECT_EQ(0, render());
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, render());
     EXPECT_EQ("Skirt 1/2", current_garment_name());
     EXPECT_EQ("/tmp/tex/Skirt 1_2.fbx", exported_path());
 }
@@ -221,7 +224,7 @@ TEST_F(RenderCommand, GarmentNameIsKeptAndNeverLeavesTheTexturesDirectory) {
 TEST_F(RenderCommand, CallsTheHostInOrder) {
     make_directories("/tmp/tex");
     store_preferences("true", "/tmp/tex");
-    EXPECT_EQ(0, render());
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, render());
     std::vector<std::string> functions;
     for (const standin::Call& call : standin::plugin_calls()) functions.push_back(call.function);
     EXPECT_EQ((std::vector<std::string>{"SvApiStringCreate", "SvApiGarmentNameGet", "SvApiStringGet",
@@ -232,7 +235,7 @@ TEST_F(RenderCommand, CallsTheHostInOrder) {
     // A cancelled render releases the name's handle too.
     store_preferences("true", "/tmp/missing");
     answers = {kCancel};
-    EXPECT_EQ(1, render());
+    EXPECT_EQ(SVAPI_CALLBACK_FAILED, render());
     functions.clear();
     for (const standin::Call& call : standin::plugin_calls()) functions.push_back(call.function);
     EXPECT_EQ((std::vector<std::string>{"SvApiStringCreate", "SvApiGarmentNameGet", "SvApiStringGet",
@@ -251,14 +254,14 @@ TEST_F(RenderCommand, NoThreadForTheHandOffLeavesNoFileAndSaysSo) {
     make_directories("/tmp/tex");
     store_preferences("false", "/tmp/tex");
     set_thread_starter(refuse_thread);
-    EXPECT_EQ(1, render());
+    EXPECT_EQ(SVAPI_CALLBACK_FAILED, render());
     EXPECT_EQ("/tmp/tex/Skirt.fbx", exported_path()) << "the export itself went through";
     EXPECT_FALSE(exists("/tmp/tex/Skirt.fbx"));
     EXPECT_EQ(std::vector<std::string>{"0: Import failed with error: UNKNOWN"}, message_boxes());
     EXPECT_EQ(0u, standin::queued_requests());
 
     set_thread_starter(hold_hand_off);
-    EXPECT_EQ(0, render()) << "the next render works again";
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, render()) << "the next render works again";
     EXPECT_TRUE(exists("/tmp/tex/Skirt.fbx"));
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "orvella_standin.h"
+#include "plugin/garvento_menu.h"
 #include "render_road.h"
 #include "sandbox_files.h"
 #include "settings_test_files.h"
@@ -29,7 +30,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(start_host_session());
         plugin = std::make_unique<standin::PluginLibrary>(ORVELLA_PLUGIN_PATH);
         ASSERT_TRUE(plugin->loaded()) << plugin->error();
-        ASSERT_EQ(1, plugin->init());
+        ASSERT_EQ(SVAPI_PLUGIN_REGISTERED, plugin->init());
         threads_before = thread_count();
     }
     void TearDown() override {
@@ -40,7 +41,7 @@ protected:
 
     int render(int garment, const std::string& name) {
         standin::set_garment(standin::garment_id(garment), name);
-        return standin::pick_menu(0, standin::garment_id(garment));
+        return standin::pick_menu(orvella::kRenderToOrvella, standin::garment_id(garment));
     }
 
     // The one session request the plug-in made, "" when none.
@@ -80,7 +81,7 @@ protected:
         ASSERT_FALSE(all.empty());
         const standin::Call& delivery = all.back();
         EXPECT_EQ("session callback", delivery.function);
-        EXPECT_EQ(1, delivery.result) << "the handler returns 1";
+        EXPECT_EQ(SVAPI_CALLBACK_FAILED, delivery.result) << "the handler reports the failure";
     }
 
     std::unique_ptr<standin::PluginLibrary> plugin;
@@ -165,7 +166,7 @@ TEST_F(RenderRoad, UnloadingMidPollLeavesTheHandOffRunning) {
 
     plugin = std::make_unique<standin::PluginLibrary>(ORVELLA_PLUGIN_PATH);
     ASSERT_TRUE(plugin->loaded()) << plugin->error();
-    ASSERT_EQ(1, plugin->init());
+    ASSERT_EQ(SVAPI_PLUGIN_REGISTERED, plugin->init());
     EXPECT_EQ(0, render(2, "Skirt"));
     ASSERT_TRUE(wait_for_hand_offs(0, threads_before));
     EXPECT_FALSE(exists(kTextures + "/Skirt.fbx"));

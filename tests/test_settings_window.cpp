@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host_calls.h"
+#include "plugin/garvento_menu.h"
 #include "sandbox_files.h"
 #include "settings_test_files.h"
 #include "standins/garvento/standin_control.h"
@@ -35,7 +36,7 @@ standin::WindowState state_of(SvApiWindowHandle window) {
 
 // The page's first message after it said it is ready.
 std::string first_message(SvApiWindowHandle window) {
-    EXPECT_EQ(0, standin::raise_window_event(window, kReady, ""));
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::raise_window_event(window, kReady, ""));
     const std::vector<std::string> messages = state_of(window).messages;
     return messages.empty() ? "<none>" : messages.back();
 }
@@ -70,8 +71,8 @@ protected:
     SvApiWindowHandle open_window() {
         plugin_ = std::make_unique<standin::PluginLibrary>(ORVELLA_PLUGIN_PATH);
         EXPECT_TRUE(plugin_->loaded()) << plugin_->error();
-        EXPECT_EQ(1, plugin_->init());
-        EXPECT_EQ(0, standin::pick_menu(1, nullptr));
+        EXPECT_EQ(SVAPI_PLUGIN_REGISTERED, plugin_->init());
+        EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::pick_menu(orvella::kSettings, nullptr));
         const SvApiWindowHandle window = standin::newest_open_window();
         EXPECT_NE(0u, window) << "no settings window opened";
         return window;
@@ -118,15 +119,15 @@ TEST_F(SettingsWindow, MessageCarriesTheStoredValuesAsTheyStand) {
 TEST_F(SettingsWindow, CancelClosesAndLeavesThePreferencesAlone) {
     install_orvella();
     SvApiWindowHandle window = open_window();
-    EXPECT_EQ(0, standin::raise_window_event(window, kReply, ""));
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::raise_window_event(window, kReply, ""));
     EXPECT_FALSE(state_of(window).open);
     EXPECT_FALSE(exists(kPreferences)) << "cancel without a file must not create one";
 
     const std::string before = preferences_file("true", "/tmp/kept");
     write_file(kPreferences, before);
-    EXPECT_EQ(0, standin::pick_menu(1, nullptr));
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::pick_menu(orvella::kSettings, nullptr));
     window = standin::newest_open_window();
-    EXPECT_EQ(0, standin::raise_window_event(window, kReply, ""));
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::raise_window_event(window, kReply, ""));
     EXPECT_FALSE(state_of(window).open);
     EXPECT_EQ(before, read_file(kPreferences));
     EXPECT_TRUE(shown_boxes().empty());
@@ -135,7 +136,7 @@ TEST_F(SettingsWindow, CancelClosesAndLeavesThePreferencesAlone) {
 namespace {
 
 // Replies, each to a window of its own: saved as split, or rejected with the
-// notice, the window left open and result 1.
+// notice, the window left open and SVAPI_CALLBACK_FAILED.
 struct Reply {
     const char* name;
     std::string text;
@@ -153,17 +154,17 @@ void check_replies(const std::vector<Reply>& replies) {
         SCOPED_TRACE(r.name);
         remove_tree(kPreferences);
         const std::size_t boxes_before = shown_box_count();
-        EXPECT_EQ(0, standin::pick_menu(1, nullptr));
+        EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::pick_menu(orvella::kSettings, nullptr));
         const SvApiWindowHandle window = standin::newest_open_window();
         const int result = standin::raise_window_event(window, kReply, r.text);
         const std::size_t boxes = shown_box_count() - boxes_before;
         if (r.accepted) {
-            EXPECT_EQ(0, result);
+            EXPECT_EQ(SVAPI_CALLBACK_DONE, result);
             EXPECT_EQ(preferences_file(r.avatar, r.dir), read_file(kPreferences));
             EXPECT_FALSE(state_of(window).open);
             EXPECT_EQ(0u, boxes);
         } else {
-            EXPECT_EQ(1, result);
+            EXPECT_EQ(SVAPI_CALLBACK_FAILED, result);
             EXPECT_FALSE(exists(kPreferences));
             EXPECT_TRUE(state_of(window).open);
             EXPECT_EQ(1u, boxes);
@@ -208,23 +209,24 @@ TEST_F(SettingsWindow, RejectedReplyCanBeCorrectedInTheSameWindow) {
     install_orvella();
     make_directories("/tmp/textures");
     const SvApiWindowHandle window = open_window();
-    EXPECT_EQ(1, standin::raise_window_event(window, kReply, "true:/tmp/typo"));
-    EXPECT_EQ(0, standin::raise_window_event(window, kReply, "true:/tmp/textures"));
+    EXPECT_EQ(SVAPI_CALLBACK_FAILED, standin::raise_window_event(window, kReply, "true:/tmp/typo"));
+    EXPECT_EQ(SVAPI_CALLBACK_DONE,
+              standin::raise_window_event(window, kReply, "true:/tmp/textures"));
     EXPECT_EQ(preferences_file("true", "/tmp/textures"), read_file(kPreferences));
     EXPECT_FALSE(state_of(window).open);
     EXPECT_EQ(1u, shown_boxes().size());
     // The next window shows what was saved.
-    EXPECT_EQ(0, standin::pick_menu(1, nullptr));
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::pick_menu(orvella::kSettings, nullptr));
     EXPECT_EQ("true:/tmp/textures", first_message(standin::newest_open_window()));
 }
 
 TEST_F(SettingsWindow, EventsAnswerThroughTheNewestWindow) {
     const SvApiWindowHandle first = open_window();
-    EXPECT_EQ(0, standin::pick_menu(1, nullptr));
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::pick_menu(orvella::kSettings, nullptr));
     const SvApiWindowHandle second = standin::newest_open_window();
     ASSERT_NE(first, second);
     // The older window's cancel closes the newest one: the plug-in keeps one handle.
-    EXPECT_EQ(0, standin::raise_window_event(first, kReply, ""));
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::raise_window_event(first, kReply, ""));
     EXPECT_TRUE(state_of(first).open);
     EXPECT_FALSE(state_of(second).open);
 }
@@ -235,7 +237,8 @@ TEST_F(SettingsWindow, FolderInPlaceOfThePreferencesShowsDefaultsAndSavesNothing
     const SvApiWindowHandle window = open_window();
     EXPECT_EQ("false:" + kDefaultDir, first_message(window));
     // The save fails as any failed save does: silently, and the window closes.
-    EXPECT_EQ(0, standin::raise_window_event(window, kReply, "true:" + kDefaultDir));
+    EXPECT_EQ(SVAPI_CALLBACK_DONE,
+              standin::raise_window_event(window, kReply, "true:" + kDefaultDir));
     EXPECT_FALSE(state_of(window).open);
     EXPECT_TRUE(shown_boxes().empty());
     struct stat info {};
@@ -248,7 +251,8 @@ TEST_F(SettingsWindow, ReadOnlyPreferencesFolderStillSavesIntoItsFile) {
     write_file(kPreferences, preferences_file("false", "/tmp"));
     ASSERT_EQ(0, ::chmod("/home/tester/Library/Preferences", 0555));
     const SvApiWindowHandle window = open_window();
-    EXPECT_EQ(0, standin::raise_window_event(window, kReply, "true:/tmp/textures"));
+    EXPECT_EQ(SVAPI_CALLBACK_DONE,
+              standin::raise_window_event(window, kReply, "true:/tmp/textures"));
     EXPECT_EQ(preferences_file("true", "/tmp/textures"), read_file(kPreferences));
     EXPECT_FALSE(state_of(window).open);
 }

@@ -46,7 +46,7 @@ TEST_F(StandinHostTest, StringsAreFilledByGettersAndCountedUntilReleased) {
     standin::set_host_text("Garvento version = 7.1");
     SvApiString s = SvApiStringCreate();
     EXPECT_STREQ("", SvApiStringGet(s));
-    EXPECT_EQ(0, SvApiHostApplicationGet(s));
+    EXPECT_EQ(SVAPI_OK, SvApiHostApplicationGet(s));
     EXPECT_STREQ("Garvento version = 7.1", SvApiStringGet(s));
     EXPECT_EQ(1u, standin::live_strings());
     SvApiStringRelease(s);
@@ -55,7 +55,7 @@ TEST_F(StandinHostTest, StringsAreFilledByGettersAndCountedUntilReleased) {
     SvApiString name = SvApiStringCreate();
     EXPECT_EQ(-4, SvApiGarmentNameGet(standin::garment_id(3), name)) << "unknown garment";
     standin::set_garment(standin::garment_id(3), "Coat");
-    EXPECT_EQ(0, SvApiGarmentNameGet(standin::garment_id(3), name));
+    EXPECT_EQ(SVAPI_OK, SvApiGarmentNameGet(standin::garment_id(3), name));
     EXPECT_STREQ("Coat", SvApiStringGet(name));
     SvApiStringRelease(name);
     SvApiStringRelease(name);  // a second release is recorded, not a crash
@@ -67,7 +67,7 @@ TEST_F(StandinHostTest, ExportWritesTheGarmentFileOrRefusesTheOptions) {
     standin::set_garment(standin::garment_id(1), "Skirt");
     const std::string good =
         R"({"include_avatar":true,"layout":{"layout_uv":{}},"path":"/tmp/out/Skirt.fbx"})";
-    EXPECT_EQ(0, SvApiRenderExport3DObject(standin::garment_id(1), good.c_str()));
+    EXPECT_EQ(SVAPI_OK, SvApiRenderExport3DObject(standin::garment_id(1), good.c_str()));
     EXPECT_NE(std::string::npos, read_file("/tmp/out/Skirt.fbx").find("\"Model::Skirt\", \"Mesh\""));
 
     struct Case { const char* options; int result; };
@@ -85,7 +85,7 @@ TEST_F(StandinHostTest, ExportWritesTheGarmentFileOrRefusesTheOptions) {
 
     standin::set_export_result(-26);
     EXPECT_EQ(-26, SvApiRenderExport3DObject(standin::garment_id(1), good.c_str()));
-    EXPECT_EQ(-4, (standin::set_export_result(0),
+    EXPECT_EQ(-4, (standin::set_export_result(SVAPI_OK),
                    SvApiRenderExport3DObject(standin::garment_id(9), good.c_str())));
 }
 
@@ -127,7 +127,7 @@ TEST_F(StandinHostTest, SessionRequestsFromAnyThreadReachTheHandlerOnTheHostThre
     EXPECT_EQ(7, all.back().result);
     bool request_seen_off_host_thread = false;
     for (const standin::Call& call : all) {
-        if (call.function == "SvApiUpdateSessionFunctionRequest_v2" && call.result == 0)
+        if (call.function == "SvApiUpdateSessionFunctionRequest_v2" && call.result == SVAPI_OK)
             request_seen_off_host_thread = !call.host_thread;
     }
     EXPECT_TRUE(request_seen_off_host_thread);
@@ -141,9 +141,9 @@ TEST_F(StandinHostTest, WindowsRouteEventsToTheirRegistrationsUntilClosed) {
     Recorder page;
     standin::set_next_window_handle(40);
     SvApiWindowHandle window = 0;
-    EXPECT_EQ(0, SvApiWndHTMLCreateUrl("/p.html", "T", "{}", 1, 2, 3, 4, &window));
+    EXPECT_EQ(SVAPI_OK, SvApiWndHTMLCreateUrl("/p.html", "T", "{}", 1, 2, 3, 4, &window));
     EXPECT_EQ(40u, window);
-    EXPECT_EQ(0, SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_READY, &page, 0));
+    EXPECT_EQ(SVAPI_OK, SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_READY, &page, 0));
     EXPECT_EQ(-16, SvApiWndHTMLEventRegister(41, SVAPI_EVENT_PAGE_READY, &page, 0));
     EXPECT_EQ(-1, standin::raise_window_event(window, SVAPI_EVENT_PAGE_REPLY, "x"))
         << "nothing registered for replies";
@@ -154,8 +154,8 @@ TEST_F(StandinHostTest, WindowsRouteEventsToTheirRegistrationsUntilClosed) {
     EXPECT_EQ(1, page.calls);
     EXPECT_EQ("ready", page.last_text);
 
-    EXPECT_EQ(0, SvApiWndHTMLMessageSend(window, "hello"));
-    EXPECT_EQ(0, SvApiWndHTMLClose(window));
+    EXPECT_EQ(SVAPI_OK, SvApiWndHTMLMessageSend(window, "hello"));
+    EXPECT_EQ(SVAPI_OK, SvApiWndHTMLClose(window));
     EXPECT_EQ(-16, SvApiWndHTMLMessageSend(window, "late"));
     EXPECT_EQ(-1, standin::raise_window_event(window, SVAPI_EVENT_PAGE_READY, ""));
     EXPECT_EQ(0u, standin::newest_open_window());

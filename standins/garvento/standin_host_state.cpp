@@ -77,7 +77,7 @@ void HostState::clear() {
     strings_made = 0;
     host_text = kDefaultHostText;
     garments.clear();
-    export_result = 0;
+    export_result = SVAPI_OK;
     exported_files.clear();
     answers.clear();
     identifier.clear();

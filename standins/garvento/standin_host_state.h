@@ -65,7 +65,7 @@ public:
 
     std::string host_text = kDefaultHostText;
     std::map<SvApiGarmentId, std::string> garments;
-    int export_result = 0;
+    int export_result = SVAPI_OK;
     std::vector<std::string> exported_files;  // every file the export service wrote
     std::deque<int> answers;
 

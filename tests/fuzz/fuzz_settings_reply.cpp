@@ -1,10 +1,11 @@
-// Any bytes as the settings page's reply (event kind 2), handled by the real
-// settings window against the stand-in host library, with the preferences
-// file in a throw-away home. Properties: the empty reply closes the window
-// and saves nothing; a rejected directory shows the notice, keeps the window
-// open and the file unchanged, and returns 1; an accepted one is saved (as
-// TinyXML's own round trip gives it back, for UTF-8 replies: see is_utf8),
-// closes the window and returns 0.
+// Any bytes as the settings page's reply (SVAPI_EVENT_PAGE_REPLY), handled
+// by the real settings window against the stand-in host library, with the
+// preferences file in a throw-away home. Properties: the empty reply closes
+// the window and saves nothing; a rejected directory shows the notice, keeps
+// the window open and the file unchanged, and returns SVAPI_CALLBACK_FAILED;
+// an accepted one is saved (as TinyXML's own round trip gives it back, for
+// UTF-8 replies: see is_utf8), closes the window and returns
+// SVAPI_CALLBACK_DONE.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -53,11 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The host hands the page's text over NUL-terminated.
     std::string reply(reinterpret_cast<const char*>(data), size);
     reply = reply.substr(0, reply.find('\0'));
-    const int result = settings_window.OnCallback(nullptr, 1, reply.c_str());
+    const int result =
+        settings_window.OnCallback(nullptr, orvella::kPageReplyCallback, reply.c_str());
     const std::vector<standin::Call> calls = standin::plugin_calls();
 
     if (reply.empty()) {
-        FUZZ_CHECK(result == 0);
+        FUZZ_CHECK(result == SVAPI_CALLBACK_DONE);
         FUZZ_CHECK(calls.size() == 1 && calls[0].function == "SvApiWndHTMLClose");
         FUZZ_CHECK(read_file(path) == kSaved);
         return 0;
@@ -68,14 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool accepted = orvella::is_existing_directory(textures_dir) ||
                           textures_dir == settings.default_textures_dir();
     if (!accepted) {
-        FUZZ_CHECK(result == 1);
+        FUZZ_CHECK(result == SVAPI_CALLBACK_FAILED);
         FUZZ_CHECK(calls.size() == 1 && calls[0].function == "SvApiWndMessageBox");
         FUZZ_CHECK(!calls[0].args.empty() &&
                    calls[0].args[0] == "Textures directory must be an exisiting directory");
         FUZZ_CHECK(read_file(path) == kSaved);
         return 0;
     }
-    FUZZ_CHECK(result == 0);
+    FUZZ_CHECK(result == SVAPI_CALLBACK_DONE);
     FUZZ_CHECK(!calls.empty() && calls.back().function == "SvApiWndHTMLClose");
     FUZZ_CHECK(!calls.back().args.empty() && calls.back().args[0] == std::to_string(window));
     if (!orvella_fuzz::is_utf8(reply)) return 0;
