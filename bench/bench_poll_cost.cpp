@@ -18,7 +18,9 @@
 //   bench_poll_cost --times N        natively: the median wall and
 //       processor time (this thread's) of N calls, as CSV lines
 //       "CASE/SIZE/WHAT,wall_us,cpu_us"
-//   a further argument SIZE (1KiB, 1MiB) stops after the scenes of that size
+//   a further argument SIZE (1KiB, 1MiB) stops after the scenes of that size;
+//       "worst" measures only the parses of the worst texts of 4 MiB (the
+//       full run measures them first)
 //
 // The attempt reads its reply through the real live-link loader from a
 // library that answers from memory, as a renderer does (the stand-in
@@ -37,6 +39,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench_support.h"
@@ -44,7 +47,6 @@
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "support/xml_input.h"
-#include "support/xml_nesting.h"
 
 namespace {
 
@@ -112,6 +114,42 @@ private:
     const int repetitions_;
 };
 
+// Texts of about `bytes` built to make TinyXML work hardest per byte, each
+// beside a plain scene of the same size in docs/benchmarks.md.
+std::vector<std::pair<std::string, std::string>> worst_texts(std::size_t bytes) {
+    std::vector<std::pair<std::string, std::string>> texts;
+    auto fill = [bytes](std::string text, const std::string& unit, const std::string& end) {
+        while (text.size() + end.size() < bytes) text += unit;
+        return text + end;
+    };
+    auto attributes = [](int from, int count) {
+        std::string text;
+        for (int i = from; i < from + count; ++i) text += " a" + std::to_string(i) + "=\"\"";
+        return text;
+    };
+    // One element with as many attributes as fit (about 470,000).
+    {
+        std::string text = "<e";
+        for (int i = 0; text.size() + 2 < bytes; i += 1000) text += attributes(i, 1000);
+        texts.emplace_back("one element, all attributes", text + "/>");
+    }
+    texts.emplace_back("elements of 1,000 attributes each",
+                       fill("<r>", "<e" + attributes(0, 1000) + "/>", "</r>"));
+    texts.emplace_back("elements of 9 attributes each (past the list search)",
+                       fill("<r>", "<e" + attributes(0, 9) + "/>", "</r>"));
+    std::string branch;
+    for (std::size_t i = 1; i < orvella::kMaxXmlDepth; ++i) branch += "<a>";
+    for (std::size_t i = 1; i < orvella::kMaxXmlDepth; ++i) branch += "</a>";
+    texts.emplace_back("branches nested to the limit", fill("<r>", branch, "</r>"));
+    texts.emplace_back("empty elements", fill("<r>", "<a/>", "</r>"));
+    const std::string name(32 << 10, 'n');
+    texts.emplace_back("32 KiB names of elements and attributes",
+                       fill("<r>", "<" + name + " " + name + "=\"v\">t</" + name + ">", "</r>"));
+    texts.emplace_back("references", fill("<r>", "&#x41;&amp;&#65;&lt;&#x10FFFF;", "</r>"));
+    texts.emplace_back("comments", fill("<r>", "<!---->", "</r>"));
+    return texts;
+}
+
 [[noreturn]] void wrong(const std::string& what) {
     std::fprintf(stderr, "bench_poll_cost: %s\n", what.c_str());
     std::exit(1);
@@ -126,7 +164,7 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "--times") == 0) repetitions = std::atoi(argv[next++]);
     const char* last_size = next < argc ? argv[next++] : nullptr;
     if (repetitions < 0 || next < argc) {
-        std::fprintf(stderr, "usage: bench_poll_cost --instructions | --times N  [SIZE]\n");
+        std::fprintf(stderr, "usage: bench_poll_cost --instructions | --times N  [SIZE | worst]\n");
         return 2;
     }
     const SetReply set_reply = install_library();
@@ -134,6 +172,28 @@ int main(int argc, char** argv) {
     orvella::ImportRequest request;
     request.name = kModel;
     request.path = "/tmp/Skirt.fbx";
+
+    // The worst texts a file of at most 4 MiB or a scene reply can be,
+    // beside a plain scene of the same size; construction, Parse and
+    // destruction, as the bare parse below.
+    const bool worst_only = last_size != nullptr && std::strcmp(last_size, "worst") == 0;
+    if (last_size == nullptr || worst_only) {
+        const std::size_t bytes = 4 << 20;
+        auto parse = [&measure](const std::string& label, const std::string& text) {
+            measure(label, [] {}, [&] {
+                TiXmlDocument document;
+                document.Parse(text.c_str());
+            });
+        };
+        parse("worst/plain scene/parse", orvella_bench::scene_of(bytes, kModel, "active"));
+        for (const auto& [name, text] : worst_texts(bytes)) {
+            TiXmlDocument check;
+            check.Parse(text.c_str());
+            if (check.Error()) wrong(name + " does not parse: " + check.ErrorDesc());
+            parse("worst/" + name + "/parse", text);
+        }
+        if (worst_only) return 0;
+    }
 
     const struct {
         const char* name;
@@ -169,17 +229,6 @@ int main(int argc, char** argv) {
                         document.Parse(c.scene.c_str());
                     });
         }
-        // What every parse of outside XML runs first: the walk that bounds
-        // its nesting (support/xml_nesting.h), over the padded text; not for
-        // a text with no more '<' than the limit, which skips it.
-        const std::string padded = cases[0].scene + std::string(4, '\0');
-        if (std::count(padded.begin(), padded.end(), '<') > static_cast<long>(orvella::kMaxXmlDepth))
-            measure(std::string("nesting/") + size.name + "/walk", [] {},
-                [&] {
-                    if (orvella::xml_element_depth(padded.c_str(), TIXML_DEFAULT_ENCODING,
-                                                   orvella::kMaxXmlDepth) > orvella::kMaxXmlDepth)
-                        wrong("the scene nests too deeply");
-                });
         // Before the screen every attempt copied the reply, parsed it and
         // searched it, in a new buffer each time.
         const std::string& never = cases[2].scene;

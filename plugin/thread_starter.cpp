@@ -10,28 +10,13 @@ namespace orvella {
 
 namespace {
 
-// What a hand-off thread used of its stack, measured (painted beforehand) in
-// the render road tests: about 14 KiB with a small scene reply and 30 KiB
-// with one at the XML nesting limit, 33 KiB under ASan (TinyXML itself
-// uninstrumented; instrumented, its parse takes at most 66 KiB, see
-// kMaxXmlDepth). The rest of the 512 KiB is for what runs there and cannot
-// be measured here: the renderer's live-link library and the host's session
-// request, which on macOS have always run in a secondary thread's 512 KiB.
-//
-// ThreadSanitizer keeps its per-thread state (768 KiB with gcc 12) in static
-// TLS, which glibc carves from the top of the thread's stack: of a 512 KiB
-// request it left the thread 128 KiB. Its builds ask for that state on top.
-#if defined(__SANITIZE_THREAD__)
-constexpr std::size_t kSanitizerAllowance = 768 * 1024;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-constexpr std::size_t kSanitizerAllowance = 768 * 1024;
-#else
-constexpr std::size_t kSanitizerAllowance = 0;
-#endif
-#else
-constexpr std::size_t kSanitizerAllowance = 0;
-#endif
+// What a hand-off thread uses of its stack: about 14 KiB with a small scene
+// reply, measured (painted beforehand) in the render road tests; TinyXML's
+// parse, print or destruction of a document at its nesting limit at most a
+// third of the stack (docs/benchmarks.md, "Nesting limit"). The rest is for
+// what runs there and cannot be measured here: the renderer's live-link
+// library and the host's session request, which on macOS have always run in
+// a secondary thread's 512 KiB.
 
 // pthread attributes, destroyed when the thread has been created (or not).
 class ThreadAttributes {
@@ -60,7 +45,7 @@ void* run_body(void* body) noexcept {
 void start_sized_thread(std::function<void()> body) {
     ThreadAttributes attributes;
     ThreadAttributes::check(::pthread_attr_setstacksize(attributes.get(),
-                                                      kHandOffStackSize + kSanitizerAllowance),
+                                                      kHandOffThreadStack),
                             "pthread_attr_setstacksize");
     ThreadAttributes::check(::pthread_attr_setdetachstate(attributes.get(), PTHREAD_CREATE_DETACHED),
                             "pthread_attr_setdetachstate");

@@ -11,12 +11,37 @@ namespace orvella {
 // would give a secondary thread 512 KiB, Linux 8 MiB).
 constexpr std::size_t kHandOffStackSize = 512 * 1024;
 
+// What a sanitizer build adds to it, so that the same work fits there.
+// ThreadSanitizer keeps its per-thread state (768 KiB with gcc 12) in static
+// TLS, which glibc carves from the top of the thread's stack: of a 512 KiB
+// request it left the thread 128 KiB. AddressSanitizer's frames are larger
+// than the plain build's by up to 2.5 times; a parse at TinyXML's nesting
+// limit, for one, takes that much more (docs/benchmarks.md, "Nesting limit").
+#if defined(__SANITIZE_THREAD__)
+constexpr std::size_t kSanitizerStackAllowance = 768 * 1024;
+#elif defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kSanitizerStackAllowance = 1024 * 1024;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr std::size_t kSanitizerStackAllowance = 768 * 1024;
+#elif __has_feature(address_sanitizer)
+constexpr std::size_t kSanitizerStackAllowance = 1024 * 1024;
+#else
+constexpr std::size_t kSanitizerStackAllowance = 0;
+#endif
+#else
+constexpr std::size_t kSanitizerStackAllowance = 0;
+#endif
+
+// The stack this build gives a hand-off thread.
+constexpr std::size_t kHandOffThreadStack = kHandOffStackSize + kSanitizerStackAllowance;
+
 // Runs `body` on a new thread and detaches it. Throws std::system_error
 // when no thread can be made, as std::thread does.
 using ThreadStarter = void (*)(std::function<void()> body);
 
 // Host thread. Starts `body` through the current starter; the standard one
-// gives the thread a stack of kHandOffStackSize.
+// gives the thread a stack of kHandOffThreadStack.
 void start_detached_thread(std::function<void()> body);
 
 // Tests: replaces the starter (null restores the standard one) and returns

@@ -1,16 +1,11 @@
 // Reading outside XML (the preferences file, Orvella's settings file, a
-// renderer's scene reply) into a TinyXML document without reading past it.
+// renderer's scene reply) into a TinyXML document. Like TinyXML's own calls
+// these report nothing: parse errors leave whatever was built.
 //
-// TinyXML 2.6 steps over the terminating NUL when a text ends inside a
-// multi-byte UTF-8 character, and reads on beyond the buffer: a reply cut in
-// the middle of a Cyrillic name could take the host down. These parse only
-// from a buffer that ends in enough NULs to stop it there. Like TinyXML's own
-// calls they report nothing: parse errors leave whatever was built.
-//
-// TinyXML also parses (and prints, copies and destroys) with one nested call
-// per level of elements, so a deep enough document overflows any stack. A
-// text nesting elements deeper than kMaxXmlDepth is not parsed at all: the
-// document stays empty and in error, as for a text that is no XML.
+// TinyXML parses (and prints, copies and destroys) with one nested call per
+// level of elements. The TinyXML we build (patches/tinyxml) stops its parse
+// at an element deeper than kMaxXmlDepth; such a text is not read at all:
+// the document stays empty and in error, as for a text that is no XML.
 #pragma once
 
 #include <tinyxml.h>
@@ -20,38 +15,22 @@
 
 namespace orvella {
 
-// Stack used per level of element nesting, measured on Linux x86-64 with
-// Debian's TinyXML 2.6.2 (a document of a single deep branch, on a thread
-// whose stack was painted beforehand), in bytes:
-//
-//                                              Parse   destroy   print
-//   gcc -O2 (Debian's library)                   222       95       48
-//   clang -O2                                    208       47       48
-//   clang -O0                                    415      191       96
-//   gcc -O2, ASan + UBSan (the asan gate)        528      208       96
-//   clang -O2, ASan + UBSan (the fuzz gate)      480      240      128
-//     the same with detect_stack_use_after_return=1, as the gates run: 352
-//   clang -O0, ASan + UBSan                     2496      432      656
-//
-// 128 levels then take 28 KiB of stack to parse in the plain build and
-// 66 KiB with TinyXML itself instrumented (312 KiB even unoptimised): an
-// eighth of the 512 KiB a secondary thread gets on macOS, the smallest stack
-// anything is parsed on. Real documents are far shallower: the settings
-// files nest 2 to 4 levels, and the scene search looks 4 levels deep.
-constexpr std::size_t kMaxXmlDepth = 128;
+// The deepest element TinyXML parses. Its stack per level, measured for each
+// build, and the stack that leaves on the smallest thread anything is parsed
+// on are in docs/benchmarks.md ("Nesting limit"). Real documents are far
+// shallower: the settings files nest 2 to 4 levels, and the scene search
+// looks 4 levels deep.
+constexpr std::size_t kMaxXmlDepth = TIXML_MAX_ELEMENT_DEPTH;
 
-// TiXmlDocument::Parse of `text` (up to its first NUL). Pads `text` in
-// place, so a text from xml_text_copy is parsed without another copy.
+// TiXmlDocument::Parse of `text` (up to its first NUL).
 void parse_xml_text(TiXmlDocument& document, std::string text,
                     TiXmlEncoding encoding = TIXML_DEFAULT_ENCODING);
 
-// The same parse of `text` where it lies: the padding is added for the parse
-// and taken off again, so `text` (cut at its first NUL) keeps its bytes and
-// its buffer for the next text.
+// The same parse of `text` where it lies; `text` is cut at its first NUL.
 void parse_xml_buffer(TiXmlDocument& document, std::string& text,
                       TiXmlEncoding encoding = TIXML_DEFAULT_ENCODING);
 
-// A copy of a NUL-terminated text with room for the padding.
+// A copy of a NUL-terminated text.
 std::string xml_text_copy(const char* text);
 // The same copy into `buffer`, which keeps its capacity when that suffices.
 void xml_text_assign(std::string& buffer, const char* text);

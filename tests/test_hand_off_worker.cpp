@@ -81,6 +81,7 @@ protected:
         set_poll_pace(default_poll_pace());
         ::unsetenv("ORVELLA_STANDIN_REPLY");
         ::unsetenv("ORVELLA_STANDIN_DEPTH");
+        ::unsetenv("ORVELLA_STANDIN_DEEP_BRANCH");
     }
     std::size_t threads_before = 0;
 };
@@ -92,8 +93,8 @@ TEST_F(HandOffWorker, UnconfirmedImportIsReportedAndTheFileRemoved) {
     set_poll_pace({SceneClock::clock, SceneClock::sleep});
     const std::vector<std::pair<const char*, const char*>> scenes = {
         {"ORVELLA_STANDIN_REPLY", "never"},  // the renderer's scene lacks the model
-        // The model 100,000 levels deep (1.5 MB): too deep to parse on the
-        // hand-off thread's stack, so the reply reads as unreadable.
+        // The model 100,000 levels deep (1.5 MB): past the parser's nesting
+        // limit, so the reply reads as unreadable.
         {"ORVELLA_STANDIN_DEPTH", "100000"},
     };
     for (const auto& [knob, value] : scenes) {
@@ -112,6 +113,22 @@ TEST_F(HandOffWorker, UnconfirmedImportIsReportedAndTheFileRemoved) {
                   message_boxes())
             << knob;
         ::unsetenv(knob);
+    }
+}
+
+TEST_F(HandOffWorker, ConfirmedImportIsNotReportedAndTheFileRemoved) {
+    install_standin(9, false, LiveLibrary::standin);
+    // The model at level 3 of an active set; on the hand-off thread's stack,
+    // even beside a branch nested 900 levels deep.
+    for (const char* deep_branch : {"0", "900"}) {
+        ::setenv("ORVELLA_STANDIN_DEEP_BRANCH", deep_branch, 1);
+        standin::clear_calls();
+        const std::size_t delivered_before = standin::delivered_requests();
+        ASSERT_EQ(0, render_to_orvella(standin::garment_id(1))) << deep_branch;
+        ASSERT_TRUE(wait_for_hand_offs(delivered_before, threads_before)) << deep_branch;
+        EXPECT_FALSE(exists(kTextures + "/Dress.fbx")) << deep_branch;
+        EXPECT_TRUE(plugin_calls_named("SvApiUpdateSessionFunctionRequest_v2").empty()) << deep_branch;
+        EXPECT_TRUE(message_boxes().empty()) << deep_branch;
     }
 }
 

@@ -286,5 +286,5 @@ TEST(HandOffThread, HasTheSameStackOnEveryPlatform) {
     const std::size_t room = measured.get();
     // Linux would give 8 MiB, macOS 512 KiB.
     EXPECT_GE(room, kHandOffStackSize - 64 * 1024);
-    EXPECT_LE(room, 2 * kHandOffStackSize);
+    EXPECT_LE(room, kHandOffThreadStack);
 }

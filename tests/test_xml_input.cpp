@@ -1,12 +1,19 @@
 // Outside XML read as TinyXML's own LoadFile and Parse read it.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "sandbox_files.h"
 #include "settings_test_files.h"
+#include "plugin/thread_starter.h"
 #include "support/xml_input.h"
 
 using namespace orvella;
@@ -18,6 +25,51 @@ std::string printed(const TiXmlDocument& document) {
     TiXmlPrinter printer;
     document.Accept(&printer);
     return printer.Str();
+}
+
+constexpr unsigned char kPaint = 0xA5;
+
+// The lowest byte of `stack` that no longer holds the paint, scanned as raw
+// memory: the sanitizers' own marks on a stack are no business of the scan.
+#if defined(__clang__)
+__attribute__((no_sanitize("address", "thread")))
+#else
+__attribute__((no_sanitize_address, no_sanitize_thread))
+#endif
+std::size_t untouched_bytes(const volatile unsigned char* stack, std::size_t size) {
+    std::size_t i = 0;
+    while (i < size && stack[i] == kPaint) ++i;
+    return i;
+}
+
+// The stack `body` takes on a thread of its own, whose stack (`size` bytes)
+// was painted beforehand, counted from its top (thread start included).
+std::size_t stack_used(std::size_t size, const std::function<void()>& body) {
+    void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) {
+        ADD_FAILURE() << "no stack to measure on";
+        return 0;
+    }
+    const std::unique_ptr<void, std::function<void(void*)>> stack(
+        mapped, [size](void* p) { ::munmap(p, size); });
+    std::memset(mapped, kPaint, size);
+    pthread_attr_t attributes;
+    ::pthread_attr_init(&attributes);
+    ::pthread_attr_setstack(&attributes, mapped, size);
+    pthread_t thread;
+    auto run = [](void* f) -> void* {
+        (*static_cast<const std::function<void()>*>(f))();
+        return nullptr;
+    };
+    const int created =
+        ::pthread_create(&thread, &attributes, run, const_cast<std::function<void()>*>(&body));
+    ::pthread_attr_destroy(&attributes);
+    if (created != 0) {
+        ADD_FAILURE() << "no thread to measure on";
+        return 0;
+    }
+    ::pthread_join(thread, nullptr);
+    return size - untouched_bytes(static_cast<const unsigned char*>(mapped), size);
 }
 
 }  // namespace
@@ -80,7 +132,7 @@ TEST(XmlInput, ParsesTextsAsParseDoes) {
         parse_xml_text(parsed, xml_text_copy(text));
         EXPECT_EQ(printed(expected), printed(parsed)) << text;
     }
-    // Cut inside a character: TinyXML's own Parse would read past the text
+    // Cut inside a character: Debian's TinyXML would read past the text
     // here (the fuzz targets catch that); what parsed before it is kept.
     for (const char* text : {"<a><b>\xD0", "<a>\xF0", "<a x=\"\xE2\x82"}) {
         TiXmlDocument parsed;
@@ -138,3 +190,44 @@ TEST(XmlInput, NestingBeyondTheLimitReadsAsNoXml) {
         EXPECT_EQ(c.parsed, !document.Error()) << c.what;
     }
 }
+
+// What a document at the nesting limit takes of the stack to parse, print
+// (both ways TinyXML prints) and destroy must leave twice that in reserve on
+// the smallest stack anything is parsed on: the hand-off thread's, as this
+// build gives it. The figures per level are those of docs/benchmarks.md.
+TEST(XmlInput, NestingAtTheLimitTakesAThirdOfTheHandOffStackAtMost) {
+    constexpr std::size_t kMeasured = 8 << 20;  // painted, so no operation can overflow it
+    const std::size_t shallow = 100;
+    struct Use {
+        std::size_t parse, print, save, destroy;
+    };
+    auto use_at = [&](std::size_t depth) {
+        const std::string text = nested_elements(depth, "<b x='1'>t</b>");
+        auto document = std::make_unique<TiXmlDocument>();
+        Use use{};
+        use.parse = stack_used(kMeasured, [&] { parse_xml_text(*document, text); });
+        EXPECT_FALSE(document->Error()) << depth;
+        use.print = stack_used(kMeasured, [&] { EXPECT_FALSE(printed(*document).empty()); });
+        use.save = stack_used(kMeasured, [&] {
+            std::FILE* sink = std::fopen("/dev/null", "w");
+            ASSERT_NE(nullptr, sink);
+            EXPECT_TRUE(document->SaveFile(sink));
+            std::fclose(sink);
+        });
+        use.destroy = stack_used(kMeasured, [&] { document.reset(); });
+        return use;
+    };
+    const Use low = use_at(shallow);
+    const Use high = use_at(kMaxXmlDepth - 1);  // the innermost <b> is at the limit
+    const double levels = static_cast<double>(kMaxXmlDepth - 1 - shallow);
+    std::printf("stack per level, bytes: parse %.0f, print %.0f, save %.0f, destroy %.0f;"
+                " at the limit of %zu, KiB: parse %zu, print %zu, save %zu, destroy %zu;"
+                " the hand-off thread's stack %zu KiB\n",
+                (high.parse - low.parse) / levels, (high.print - low.print) / levels,
+                (high.save - low.save) / levels, (high.destroy - low.destroy) / levels, kMaxXmlDepth,
+                high.parse >> 10, high.print >> 10, high.save >> 10, high.destroy >> 10,
+                kHandOffThreadStack >> 10);
+    for (std::size_t used : {high.parse, high.print, high.save, high.destroy})
+        EXPECT_LE(used * 3, kHandOffThreadStack);
+}
+

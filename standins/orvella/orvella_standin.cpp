@@ -58,7 +58,7 @@ std::string xml_escaped(const std::string& text) {
 // a model set carrying `modelset` when there is room for one (depth >= 3).
 // An unrelated model keeps the search honest about which element matched.
 std::string scene_text(const std::string& name, const std::string& modelset, long depth,
-                       bool with_model) {
+                       bool with_model, long deep_branch) {
     if (depth < 1) depth = 1;
     const std::string model = "<model name=\"" + xml_escaped(name) + "\" file=\"imported\"/>";
     if (!with_model) return "<scene name=\"stand-in\"><set modelset=\"active\"><model name=\"Camera\"/></set></scene>";
@@ -74,6 +74,10 @@ std::string scene_text(const std::string& name, const std::string& modelset, lon
     scene += model;
     for (long i = 0; i < groups; ++i) scene += "</group>";
     if (depth >= 3) scene += "</set>";
+    // An unrelated branch after the model's, its deepest element at level
+    // deep_branch.
+    for (long i = 1; i < deep_branch; ++i) scene += "<group>";
+    for (long i = 1; i < deep_branch; ++i) scene += "</group>";
     return scene + "</scene>";
 }
 
@@ -108,7 +112,8 @@ int main(int argc, char** argv) {
                 xml_escaped(model_name(argv[2]));
     } else {
         scene = scene_text(model_name(argv[2]), env_text("ORVELLA_STANDIN_MODELSET", "active"),
-                           env_number("ORVELLA_STANDIN_DEPTH", 3), reply != "never");
+                           env_number("ORVELLA_STANDIN_DEPTH", 3), reply != "never",
+                           env_number("ORVELLA_STANDIN_DEEP_BRANCH", 0));
     }
     if (!stop_requested) publish_file(scene_path(pid), scene);
 

@@ -1,7 +1,5 @@
 // The fuzz targets' own readings of outside XML, bounded as the plug-in's
-// are, and the nesting measure held to what TinyXML builds: it may say more
-// than the parse nests, never less, and it says what the byte-by-byte
-// replay of the parse says.
+// are, and the nesting limit of the TinyXML we build held to what it builds.
 #pragma once
 
 #include <tinyxml.h>
@@ -10,13 +8,12 @@
 
 namespace orvella_fuzz {
 
-// TiXmlDocument::Parse of `padded` (a text followed by four zero bytes),
-// unless orvella::xml_element_depth puts it past orvella::kMaxXmlDepth:
-// then, as the plug-in does, nothing is parsed. Checks that the measure
-// equals orvella::xml_element_depth_stepwise and, after a parse, that no
-// element of the document lies deeper than the measure said. Returns
-// whether it parsed.
-bool parse_within_limit(TiXmlDocument& document, const char* padded, TiXmlEncoding encoding);
+// TiXmlDocument::Parse of `text`. A text nesting deeper than
+// orvella::kMaxXmlDepth leaves the document empty and in error, as the
+// plug-in reads it; checks that the parse stopped there exactly when the
+// elements it built reached past the limit, and that nothing it kept lies
+// deeper. Returns whether the text was within the limit.
+bool parse_within_limit(TiXmlDocument& document, const char* text, TiXmlEncoding encoding);
 
 // The deepest element of the document (the outermost counting 1; 0 when it
 // has none), found without recursion.

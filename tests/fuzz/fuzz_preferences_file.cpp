@@ -38,13 +38,13 @@ std::string orvella_settings_file() {
 bool plain_file(const std::string& file) {
     if (!orvella_fuzz::is_utf8(file)) return false;
     TiXmlDocument document;
-    orvella_fuzz::parse_padded(document, file);
+    orvella_fuzz::parse_as_loaded(document, file);
     return orvella_fuzz::tinyxml_save_is_stable(document);
 }
 
 void check(const std::string& file) {
     TiXmlDocument reading;
-    const bool readable = orvella_fuzz::parse_padded(reading, file);
+    const bool readable = orvella_fuzz::parse_as_loaded(reading, file);
 
     orvella_fuzz::write_file(orvella_settings_file(), file);
     if (!readable) FUZZ_CHECK(orvella::PluginSettings::find_default_textures_dir().empty());

@@ -71,7 +71,7 @@ void write_file(const std::string& path, const std::string& bytes) {
 
 std::string prologue_of(const std::string& saved) {
     TiXmlDocument document;
-    parse_padded(document, saved);
+    parse_as_loaded(document, saved);
     // A leading byte-order mark makes the reading UTF-8 as a declaration does.
     const std::string kByteOrderMark = "\xEF\xBB\xBF";
     TiXmlPrinter printer;
@@ -87,18 +87,15 @@ std::string tinyxml_round_trip(const std::string& value, const std::string& prol
     TiXmlPrinter printer;
     element.Accept(&printer);
     TiXmlDocument read;
-    parse_padded(read, prologue + printer.Str());
+    parse_as_loaded(read, prologue + printer.Str());
     const TiXmlElement* root = read.FirstChildElement();
     const TiXmlNode* text = root ? root->FirstChild() : nullptr;
     return text ? text->ValueStr() : std::string();
 }
 
-bool parse_padded(TiXmlDocument& document, const std::string& bytes) {
+bool parse_as_loaded(TiXmlDocument& document, const std::string& bytes) {
     std::string text;
-    // Past the string's in-object buffer, as the plug-in's own reading does:
-    // only padding in the text's heap block reaches the guarded parse.
-    text.reserve(bytes.size() + 4 < 64 ? 64 : bytes.size() + 4);
-    // The parse ends at the first zero byte: the padding goes there.
+    // The parse ends at the first zero byte.
     for (std::size_t i = 0; i < bytes.size() && bytes[i] != '\0'; ++i) {
         if (bytes[i] == '\r') {
             text += '\n';
@@ -107,7 +104,6 @@ bool parse_padded(TiXmlDocument& document, const std::string& bytes) {
             text += bytes[i];
         }
     }
-    text.append(4, '\0');
     if (parse_within_limit(document, text.c_str(), TIXML_ENCODING_UNKNOWN)) return true;
     document.SetError(TiXmlBase::TIXML_ERROR, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
     return false;
@@ -136,7 +132,7 @@ bool tinyxml_save_is_stable(const TiXmlDocument& document) {
     if (document.Error()) return false;
     const std::string first = saved_bytes(document);
     TiXmlDocument again;
-    parse_padded(again, first);
+    parse_as_loaded(again, first);
     return !again.Error() && saved_bytes(again) == first;
 }
 

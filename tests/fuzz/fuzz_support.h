@@ -38,13 +38,11 @@ std::string prologue_of(const std::string& saved);
 std::string tinyxml_round_trip(const std::string& value, const std::string& prologue);
 
 // Parses `bytes` as TiXmlDocument::LoadFile reads a file (line ends made
-// "\n", the encoding found from the text), but from a copy followed by
-// zero bytes: TinyXML reads up to three bytes past the end of a text whose
-// last byte starts a multi-byte UTF-8 sequence, and the fuzz targets' own
-// reading must not be what trips guarded_parse.cpp. A text nested deeper
-// than the plug-in parses is not parsed either (see bounded_parse.h): the
-// document stays empty and in error, and the result is false.
-bool parse_padded(TiXmlDocument& document, const std::string& bytes);
+// "\n", the encoding found from the text, the text ending at its first zero
+// byte). A text nested deeper than the plug-in parses is not read (see
+// bounded_parse.h): the document stays empty and in error, and the result
+// is false.
+bool parse_as_loaded(TiXmlDocument& document, const std::string& bytes);
 
 // Whether the document loaded without error and reads back, saved as
 // SaveFile saves it and loaded again, as the same document (its saved bytes

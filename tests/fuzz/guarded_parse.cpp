@@ -1,17 +1,14 @@
 // Makes every TiXmlDocument::Parse in a fuzz target fault on the first byte
-// read beyond the text it was given. AddressSanitizer, even inside TinyXML,
-// sees only reads past the caller's heap block, so a read past the text's
-// terminator but inside the block would go unseen whenever the bytes there
-// happen to stop the parser. This definition, in the fuzz executable,
-// takes the place of the library's for the plug-in's calls and for the
-// library's own (TiXmlDocument::LoadFile parses through it too): it copies
-// the text, with the three zero bytes the caller may have placed after its
-// terminator when they lie in the caller's heap block (AddressSanitizer
-// knows its bounds), to the very
-// end of a page followed by an inaccessible one, and parses the copy there.
+// read beyond the text it was given, its terminator included.
+// AddressSanitizer, even inside TinyXML, sees only reads past the caller's
+// heap block, so a read past the text's terminator but inside the block
+// would go unseen whenever the bytes there happen to stop the parser. This
+// definition, in the fuzz executable, takes the place of the library's for
+// the plug-in's calls and for the library's own (TiXmlDocument::LoadFile
+// parses through it too): it copies the text to the very end of a page
+// followed by an inaccessible one, and parses the copy there.
 // (Built with default visibility, so the definition is exported.)
 #include <dlfcn.h>
-#include <sanitizer/asan_interface.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -25,10 +22,6 @@
 namespace {
 
 using LibraryParse = const char* (*)(TiXmlDocument*, const char*, TiXmlParsingData*, TiXmlEncoding);
-
-// TinyXML goes at most three bytes past the terminator (a four-byte lead
-// byte just before it), so three zero bytes after it are padding enough.
-constexpr std::size_t kPadding = 3;
 
 // A writable area followed by one inaccessible page; grown as texts need.
 struct GuardedArea {
@@ -53,20 +46,6 @@ char* place_at_guard(const char* text, std::size_t length) {
     return copy;
 }
 
-// Whether the kPadding bytes after the terminator (at text + length) lie in
-// the same heap block as the text and are all zero.
-bool padded(const char* text, std::size_t length) {
-    void* block = nullptr;
-    std::size_t block_size = 0;
-    char name[8];
-    const char* kind = __asan_locate_address(const_cast<char*>(text), name, sizeof name, &block,
-                                             &block_size);
-    if (kind == nullptr || std::strcmp(kind, "heap") != 0) return false;
-    const char* block_end = static_cast<const char*>(block) + block_size;
-    if (text + length + kPadding > block_end) return false;
-    return std::memcmp(text + length, "\0\0\0", kPadding) == 0;
-}
-
 }  // namespace
 
 const char* TiXmlDocument::Parse(const char* text, TiXmlParsingData* data, TiXmlEncoding encoding) {
@@ -74,8 +53,7 @@ const char* TiXmlDocument::Parse(const char* text, TiXmlParsingData* data, TiXml
         ::dlsym(RTLD_NEXT, "_ZN13TiXmlDocument5ParseEPKcP16TiXmlParsingData13TiXmlEncoding"));
     FUZZ_CHECK(library != nullptr);
     if (text == nullptr) return library(this, text, data, encoding);
-    std::size_t length = std::strlen(text) + 1;
-    if (padded(text, length)) length += kPadding;
+    const std::size_t length = std::strlen(text) + 1;
     const char* copy = place_at_guard(text, length);
     const char* end = library(this, copy, data, encoding);
     return end ? text + (end - copy) : nullptr;
