@@ -219,15 +219,20 @@ TEST(XmlInput, NestingAtTheLimitTakesAThirdOfTheHandOffStackAtMost) {
     };
     const Use low = use_at(shallow);
     const Use high = use_at(kMaxXmlDepth - 1);  // the innermost <b> is at the limit
+    // What a thread takes before its body runs: ThreadSanitizer's state, in
+    // static TLS at the top of the stack, is most of it.
+    const std::size_t start = stack_used(kMeasured, [] {});
+    ASSERT_LT(start, kHandOffThreadStack);
+    const std::size_t room = kHandOffThreadStack - start;
     const double levels = static_cast<double>(kMaxXmlDepth - 1 - shallow);
     std::printf("stack per level, bytes: parse %.0f, print %.0f, save %.0f, destroy %.0f;"
                 " at the limit of %zu, KiB: parse %zu, print %zu, save %zu, destroy %zu;"
-                " the hand-off thread's stack %zu KiB\n",
+                " the hand-off thread's stack %zu KiB, %zu KiB of it taken at its start\n",
                 (high.parse - low.parse) / levels, (high.print - low.print) / levels,
                 (high.save - low.save) / levels, (high.destroy - low.destroy) / levels, kMaxXmlDepth,
-                high.parse >> 10, high.print >> 10, high.save >> 10, high.destroy >> 10,
-                kHandOffThreadStack >> 10);
+                (high.parse - start) >> 10, (high.print - start) >> 10, (high.save - start) >> 10,
+                (high.destroy - start) >> 10, kHandOffThreadStack >> 10, start >> 10);
     for (std::size_t used : {high.parse, high.print, high.save, high.destroy})
-        EXPECT_LE(used * 3, kHandOffThreadStack);
+        EXPECT_LE((used - start) * 3, room);
 }
 
