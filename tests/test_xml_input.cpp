@@ -148,7 +148,6 @@ TEST(XmlInput, ParsesTextsAsParseDoes) {
 TEST(XmlInput, NestingBeyondTheLimitReadsAsNoXml) {
     const std::size_t limit = kMaxXmlDepth;
     const auto nested = nested_elements;
-    const std::string declaration = "<?xml version=\"1.0\"?>";
     struct Case {
         const char* what;
         std::string text;
@@ -158,30 +157,8 @@ TEST(XmlInput, NestingBeyondTheLimitReadsAsNoXml) {
         {"at the limit", nested(limit, ""), true},
         {"one level more", nested(limit, "<b/>"), false},
         {"never closed", nested(limit, "<b>"), false},
-        {"one '<' more than the limit, every one an element", [&] {
-             std::string text;
-             for (std::size_t i = 0; i <= limit; ++i) text += "<a>";
-             return text;
-         }(), false},
         {"a hundred thousand levels", nested(100000, ""), false},
         {"a deep second root", "<r/>" + nested(limit + 1, ""), false},
-        {"markup that is no element does not nest",
-         nested(limit, "<!-- <b><b> --><![CDATA[<b><b>]]><!DOCTYPE x [<!ELEMENT b>]> t /> <?xml ?>"),
-         true},
-        {"quoted values hold markup", nested(limit - 1, "<c x='<b><b>' y=\"/>\" z=1/>"), true},
-        // TinyXML reads a UTF-8 lead byte and the byte after it as one
-        // character, so here the comment is text and <b><c/></b> elements.
-        {"a comment's '<' after a lead byte", declaration + nested(limit - 1, "\xC3<!-- <b><c/></b> -->"),
-         false},
-        {"the same comment after a whole character",
-         declaration + nested(limit - 1, "\xC3\xA9<!-- <b><c/></b> -->"), true},
-        // The same inside runs long enough to be passed a word at a time.
-        {"a lead byte after a long text", declaration + nested(limit - 1, "text text text\xC3<!-- <b><c/></b> -->"),
-         false},
-        {"a lead byte that hides a value's quote",
-         declaration + nested(limit - 1, "<c x='long value \xC3' y='><b><c/></b>'/>"), false},
-        {"the same value after a whole character",
-         declaration + nested(limit - 1, "<c x='long value \xC3\xA9' y='><b><c/></b>'/>"), true},
     };
     for (const Case& c : cases) {
         TiXmlDocument document;
