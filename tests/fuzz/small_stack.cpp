@@ -18,7 +18,7 @@ void* run(void* body) {
 void run_on_small_stack(const std::function<void()>& body) {
     pthread_attr_t attributes;
     FUZZ_CHECK(::pthread_attr_init(&attributes) == 0);
-    FUZZ_CHECK(::pthread_attr_setstacksize(&attributes, orvella::kHandOffThreadStack) == 0);
+    FUZZ_CHECK(::pthread_attr_setstacksize(&attributes, orvella::kHandOffStackSize) == 0);
     pthread_t thread;
     FUZZ_CHECK(::pthread_create(&thread, &attributes, run,
                                 const_cast<std::function<void()>*>(&body)) == 0);
