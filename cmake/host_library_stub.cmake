@@ -3,6 +3,9 @@
 # which a host ships the library beside its executable. The plug-in then
 # binds those functions to that library by name, and a call to anything the
 # header does not declare fails the link.
+# Both versions are 0: the load command then demands no compatibility version
+# of the host's library, whose version we do not know (a stub without them
+# would demand 1.0.0, and dyld refuses a library older than what is demanded).
 file(STRINGS "${PROJECT_SOURCE_DIR}/plugin/sv_plugin_api.h" _declarations REGEX "^SVAPI_EXPORT ")
 set(_symbols "")
 foreach(line IN LISTS _declarations)
@@ -19,6 +22,8 @@ file(CONFIGURE OUTPUT "${_stub}" @ONLY CONTENT [[--- !tapi-tbd
 tbd-version:     4
 targets:         [ x86_64-macos ]
 install-name:    '@executable_path/libSvPluginAPI.dylib'
+current-version: 0
+compatibility-version: 0
 exports:
   - targets:     [ x86_64-macos ]
     symbols:     [ @_symbols@ ]
