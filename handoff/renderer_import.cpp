@@ -6,10 +6,10 @@
 #include <atomic>
 #include <cstdint>
 
-#include "handoff/installation_finder.h"
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "src/importers/sceneapi/dev/orvellalive_loader.h"
+#include "support/installation_finder.h"
 #include "support/xml_input.h"
 
 namespace orvella {

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "plugin/host_entry.h"
+#include "host/host_entry.h"
+#include "host/sv_plugin_api.h"
 #include "plugin/import_error.h"
-#include "plugin/sv_plugin_api.h"
 
 namespace orvella {
 

@@ -3,16 +3,16 @@
 #include <system_error>
 #include <utility>
 
+#include "host/host_entry.h"
+#include "host/host_string.h"
+#include "host/message_box.h"
 #include "plugin/export_error.h"
 #include "plugin/export_file.h"
 #include "plugin/export_options.h"
 #include "plugin/hand_off_worker.h"
-#include "plugin/host_entry.h"
-#include "plugin/host_string.h"
 #include "plugin/import_error.h"
 #include "plugin/import_error_handler.h"
 #include "plugin/library_pin.h"
-#include "plugin/message_box.h"
 #include "plugin/thread_starter.h"
 #include "settings/plugin_settings.h"
 #include "support/path_tests.h"

@@ -5,9 +5,9 @@
 #include <new>
 #include <utility>
 
-#include "handoff/installation_finder.h"
 #include "support/file_log.h"
 #include "support/file_utils.h"
+#include "support/installation_finder.h"
 #include "support/never_destroyed.h"
 
 namespace orvella {
