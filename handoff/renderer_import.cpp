@@ -20,7 +20,7 @@ constexpr int kHighestLaunched = 20;
 // The normal builds whose live-link library the hand-off uses.
 constexpr int kLowestLiveLink = 8;
 constexpr int kHighestLiveLink = 9;
-constexpr double kPollBudgetSeconds = 20.0;
+constexpr double kPollBudgetProcessorSeconds = 20.0;
 // What clock() gives when the processor time is not available.
 const std::clock_t kNoClock = static_cast<std::clock_t>(-1);
 constexpr useconds_t kPollInterval = 1000 * 1000;
@@ -103,7 +103,7 @@ void import_into_orvella(ImportRequest& request) {
     double elapsed = 0.0;
     bool found = false;
     ReplyMemory memory;
-    while (elapsed < kPollBudgetSeconds && !found) {
+    while (elapsed < kPollBudgetProcessorSeconds && !found) {
         found = check_imported_model(request, pid, memory);
         const std::clock_t now = clock();
         if (start == kNoClock || now == kNoClock) {

@@ -27,6 +27,7 @@ class ReplyMemory;
 
 // Status values of ImportRequest, and the words the worker reports them by.
 enum ImportStatus : int {
+    kImportUnknown = -1,         // "UNKNOWN": the hand-off ended before the import said
     kImportConfirmed = 0,        // nothing is reported
     kInstallationNotFound = 1,   // "ORVELLA INSTALLATION NOT FOUND"
     kProcessNotCreated = 2,      // "CREATE ORVELLA PROCESS FAILED"

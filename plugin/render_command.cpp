@@ -22,8 +22,6 @@ namespace orvella {
 namespace {
 
 const int kNotRendered = SVAPI_CALLBACK_FAILED;
-// Not a status the import writes, so the user reads "UNKNOWN".
-const int kImportFailedToStart = -1;
 
 // The user decides whether an unusable directory gives way to the default.
 // Returns false when the user cancelled.
@@ -59,7 +57,7 @@ int hand_off(const std::string& garment_name, ExportFile& file, const std::strin
     } catch (const std::system_error&) {
         // No thread, so no worker will report, and `file` deletes the export
         // as the command ends: tell the user here, and let the host go on.
-        ImportRequest unknown{garment_name, file.path(), kImportFailedToStart};
+        ImportRequest unknown{garment_name, file.path(), kImportUnknown};
         show_notice(import_error_text(unknown));
         return kNotRendered;
     }
