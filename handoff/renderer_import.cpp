@@ -10,6 +10,7 @@
 #include "handoff/scene_search.h"
 #include "src/importers/sceneapi/dev/orvellalive_loader.h"
 #include "support/installation_finder.h"
+#include "support/process_start.h"
 #include "support/xml_input.h"
 
 namespace orvella {
@@ -42,17 +43,11 @@ void set_poll_pace(PollPace pace) {
 
 pid_t launch_orvella(const ImportRequest& request, const std::string& executable) {
     if (::access(executable.c_str(), R_OK) != 0) return -1;
-    // Everything the child needs exists before the fork: in a threaded
-    // process the child may only call async-signal-safe functions.
     char import_flag[] = "-import";
     char* const arguments[4] = {const_cast<char*>(executable.c_str()), import_flag,
                                 const_cast<char*>(request.path.c_str()), nullptr};
-    const pid_t pid = ::fork();
+    const pid_t pid = start_process(arguments[0], arguments);
     if (pid < 0) return -1;
-    if (pid == 0) {
-        ::execv(arguments[0], arguments);
-        ::_exit(-1);
-    }
     int status = 0;
     ::waitpid(pid, &status, WNOHANG);
     return pid;
