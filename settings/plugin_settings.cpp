@@ -2,9 +2,9 @@
 
 #include <tinyxml.h>
 
-#include "handoff/installation_finder.h"
 #include "support/atomic_file_write.h"
 #include "support/home_directory.h"
+#include "support/installation_finder.h"
 #include "support/xml_input.h"
 
 namespace orvella {
