@@ -41,7 +41,7 @@ bool has_mode(int flags) {
 
 }  // namespace
 
-// Defined in the program, these come before the C library's for every
+// Defined in the program, this comes before the C library's for every
 // caller in it.
 extern "C" int open(const char* path, int flags, ...) {
     mode_t mode = 0;
@@ -55,17 +55,8 @@ extern "C" int open(const char* path, int flags, ...) {
     return open_or_fail(real, path, flags, mode);
 }
 
-extern "C" int open64(const char* path, int flags, ...) {
-    mode_t mode = 0;
-    if (has_mode(flags)) {
-        std::va_list arguments;
-        va_start(arguments, flags);
-        mode = static_cast<mode_t>(va_arg(arguments, unsigned));
-        va_end(arguments);
-    }
-    static const OpenFunction real = next_open("open64");
-    return open_or_fail(real, path, flags, mode);
-}
+// On 64-bit systems the same call under its other name.
+extern "C" int open64(const char* path, int flags, ...) __attribute__((alias("open")));
 
 namespace orvella_test {
 
