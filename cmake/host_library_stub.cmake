@@ -1,9 +1,9 @@
 # The host library as the macOS plug-in links against it: a stub that names
-# the functions plugin/sv_plugin_api.h declares, and the install name under
+# the functions host/sv_plugin_api.h declares, and the install name under
 # which a host ships the library beside its executable. The plug-in then
 # binds those functions to that library by name, and a call to anything the
 # header does not declare fails the link.
-file(STRINGS "${PROJECT_SOURCE_DIR}/plugin/sv_plugin_api.h" _declarations REGEX "^SVAPI_EXPORT ")
+file(STRINGS "${PROJECT_SOURCE_DIR}/host/sv_plugin_api.h" _declarations REGEX "^SVAPI_EXPORT ")
 set(_symbols "")
 foreach(line IN LISTS _declarations)
   if(line MATCHES "[ *](SvApi[A-Za-z0-9_]+)\\(")
@@ -11,7 +11,7 @@ foreach(line IN LISTS _declarations)
   endif()
 endforeach()
 if(NOT _symbols)
-  message(FATAL_ERROR "No host functions found in plugin/sv_plugin_api.h")
+  message(FATAL_ERROR "No host functions found in host/sv_plugin_api.h")
 endif()
 list(JOIN _symbols ", " _symbols)
 set(_stub "${PROJECT_BINARY_DIR}/host/libSvPluginAPI.tbd")
@@ -25,6 +25,4 @@ exports:
 ...
 ]])
 add_library(SvPluginAPI SHARED IMPORTED GLOBAL)
-set_target_properties(SvPluginAPI PROPERTIES
-  IMPORTED_LOCATION "${_stub}"
-  INTERFACE_INCLUDE_DIRECTORIES "${PROJECT_SOURCE_DIR}")
+set_target_properties(SvPluginAPI PROPERTIES IMPORTED_LOCATION "${_stub}")

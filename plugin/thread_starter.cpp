@@ -10,17 +10,15 @@ namespace orvella {
 
 namespace {
 
-// What a hand-off thread used of its stack, measured (painted beforehand) in
-// the render road tests: about 14 KiB with a small scene reply and 30 KiB
-// with one at the XML nesting limit, 33 KiB under ASan (TinyXML itself
-// uninstrumented; instrumented, its parse takes at most 66 KiB, see
-// kMaxXmlDepth). The rest of the 512 KiB is for what runs there and cannot
-// be measured here: the renderer's live-link library and the host's session
-// request, which on macOS have always run in a secondary thread's 512 KiB.
+// The hand-off's own code uses a small part of its stack, even with a scene
+// reply at the XML nesting limit (measured: docs/benchmarks.md, "Stack").
+// The rest of the 512 KiB is for what runs there and cannot be measured
+// here: the renderer's live-link library and the host's session request,
+// which on macOS have always run in a secondary thread's 512 KiB.
 //
-// ThreadSanitizer keeps its per-thread state (768 KiB with gcc 12) in static
-// TLS, which glibc carves from the top of the thread's stack: of a 512 KiB
-// request it left the thread 128 KiB. Its builds ask for that state on top.
+// ThreadSanitizer keeps its per-thread state in static TLS, which glibc
+// carves from the top of the thread's stack, leaving the thread a fraction
+// of its request (docs/benchmarks.md). Its builds ask for that state on top.
 #if defined(__SANITIZE_THREAD__)
 constexpr std::size_t kSanitizerAllowance = 768 * 1024;
 #elif defined(__has_feature)

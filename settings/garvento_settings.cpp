@@ -4,8 +4,8 @@
 #include <exception>
 #include <string>
 
-#include "plugin/host_entry.h"
-#include "plugin/message_box.h"
+#include "host/host_entry.h"
+#include "host/message_box.h"
 #include "settings/plugin_settings.h"
 #include "support/path_tests.h"
 

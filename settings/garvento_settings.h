@@ -24,7 +24,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "plugin/sv_plugin_api.h"
+#include "host/sv_plugin_api.h"
 
 namespace orvella {
 

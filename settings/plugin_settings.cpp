@@ -5,10 +5,10 @@
 
 #include <cerrno>
 
-#include "handoff/installation_finder.h"
 #include "support/atomic_file_write.h"
 #include "support/file_copy.h"
 #include "support/home_directory.h"
+#include "support/installation_finder.h"
 #include "support/xml_input.h"
 
 namespace orvella {

@@ -19,9 +19,7 @@ public:
 
     std::string identifier() const { return identifier_; }
     std::string default_textures_dir() const { return default_textures_dir_; }
-    std::string include_avatar_key() const { return include_avatar_key_; }
     std::string preferences_path() const { return preferences_path_; }
-    std::string textures_dir_key() const { return textures_dir_key_; }
 
     // The stored "IncludeAvatar" text, or "false" when none or empty is stored.
     std::string include_avatar() const;

@@ -11,8 +11,8 @@
 #include <iostream>
 #include <mutex>
 
-#include "handoff/installation_finder.h"
 #include "support/file_utils.h"
+#include "support/installation_finder.h"
 #include "support/never_destroyed.h"
 
 namespace orvella {

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <fstream>
 
 #include "support/descriptor.h"
 
@@ -34,12 +33,6 @@ bool read_up_to(int fd, std::size_t limit, std::size_t size_hint, std::string& c
 }
 
 }  // namespace
-
-std::uint64_t file_size(const std::string& path) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    const std::streamoff end = file.tellg();
-    return end < 0 ? 0 : static_cast<std::uint64_t>(end);
-}
 
 bool read_regular_file(const std::string& path, std::size_t max_bytes, std::string& contents) {
     contents.clear();

@@ -20,24 +20,11 @@
 
 namespace orvella {
 
-// Stack used per level of element nesting, measured on Linux x86-64 with
-// Debian's TinyXML 2.6.2 (a document of a single deep branch, on a thread
-// whose stack was painted beforehand), in bytes:
-//
-//                                              Parse   destroy   print
-//   gcc -O2 (Debian's library)                   222       95       48
-//   clang -O2                                    208       47       48
-//   clang -O0                                    415      191       96
-//   gcc -O2, ASan + UBSan (the asan gate)        528      208       96
-//   clang -O2, ASan + UBSan (the fuzz gate)      480      240      128
-//     the same with detect_stack_use_after_return=1, as the gates run: 352
-//   clang -O0, ASan + UBSan                     2496      432      656
-//
-// 128 levels then take 28 KiB of stack to parse in the plain build and
-// 66 KiB with TinyXML itself instrumented (312 KiB even unoptimised): an
-// eighth of the 512 KiB a secondary thread gets on macOS, the smallest stack
-// anything is parsed on. Real documents are far shallower: the settings
-// files nest 2 to 4 levels, and the scene search looks 4 levels deep.
+// 128 levels stay within an eighth of the 512 KiB a secondary thread gets on
+// macOS, the smallest stack anything is parsed on, even with TinyXML itself
+// instrumented (stack per level, measured for each build: docs/benchmarks.md,
+// "Stack"). Real documents are far shallower: the settings files nest 2 to 4
+// levels, and the scene search looks 4 levels deep.
 constexpr std::size_t kMaxXmlDepth = 128;
 
 // TiXmlDocument::Parse of `text` (up to its first NUL). Pads `text` in

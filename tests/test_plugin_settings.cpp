@@ -62,8 +62,6 @@ TEST_F(PluginSettingsTest, FieldsAndHomeDirectory) {
     const PluginSettings& shared = plugin_settings();
     EXPECT_EQ(&shared, &plugin_settings());
     EXPECT_EQ("com.stavlin.orvellaplugin", shared.identifier());
-    EXPECT_EQ("IncludeAvatar", shared.include_avatar_key());
-    EXPECT_EQ("TexturesDir", shared.textures_dir_key());
     EXPECT_EQ(kPreferences, shared.preferences_path());
     EXPECT_EQ("", shared.default_textures_dir()) << "nothing installed";
 

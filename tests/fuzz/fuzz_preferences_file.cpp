@@ -21,9 +21,9 @@
 
 #include "fuzz_check.h"
 #include "fuzz_support.h"
-#include "handoff/installation_finder.h"
 #include "settings/plugin_settings.h"
 #include "small_stack.h"
+#include "support/installation_finder.h"
 
 using orvella::plugin_settings;
 using orvella_fuzz::read_file;
