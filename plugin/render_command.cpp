@@ -78,8 +78,8 @@ int render(SvApiGarmentId garment) {
     // hand-off takes the file over.
     ExportFile file = ExportFile::reserve(directory, current_garment_name());
     if (file.path().empty()) {
-        // Every name is taken: an export now would write over a file that
-        // is not ours.
+        // Every name is taken, or none could be reserved: an export now
+        // could write over a file that is not ours.
         show_notice(export_error_text(kNotRendered));
         return kNotRendered;
     }

@@ -8,23 +8,10 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "support/descriptor.h"
+
 namespace orvella {
 namespace {
-
-// Closes the descriptor it was given when it goes.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Reads into `contents` until end of file or until it holds `limit` bytes.
 bool read_up_to(int fd, std::size_t limit, std::size_t size_hint, std::string& contents) {
