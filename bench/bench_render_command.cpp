@@ -15,7 +15,7 @@
 #include <string>
 
 #include "bench_support.h"
-#include "plugin/sv_plugin_api.h"
+#include "host/sv_plugin_api.h"
 #include "standins/garvento/standin_control.h"
 
 namespace {

@@ -16,6 +16,22 @@ set(ORVELLA_MACOS_LINKER "${_orvella_zig}/ld")
 find_program(CMAKE_AR NAMES llvm-ar llvm-ar-14 REQUIRED)
 find_program(CMAKE_RANLIB NAMES llvm-ranlib llvm-ranlib-14 REQUIRED)
 
+# What a Mac toolchain gives by default and Zig's clang does not: a stack
+# protector (___stack_chk_fail), and frame pointers, without which sample,
+# spindump and Instruments lose the plug-in's frames.
+# The debug information names the source tree /orvella and the build tree
+# /orvella/build-macos wherever they lie, so their places change no byte of
+# the output (the later map wins where both match); a debugger is pointed at
+# a checkout with a source map of /orvella.
+set(_orvella_macos_flags "-fstack-protector-strong -fno-omit-frame-pointer")
+string(APPEND _orvella_macos_flags
+  " -ffile-prefix-map=${CMAKE_SOURCE_DIR}=/orvella -ffile-prefix-map=${CMAKE_BINARY_DIR}=/orvella/build-macos")
+set(CMAKE_C_FLAGS_INIT "${_orvella_macos_flags}")
+set(CMAKE_CXX_FLAGS_INIT "${_orvella_macos_flags}")
+# The debug map names the objects relative to the build tree, where dsymutil
+# reads them (tools/package-macos).
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-oso_prefix ${CMAKE_BINARY_DIR}/")
+
 # Nothing links while CMake probes the compiler (there is no macOS to run a
 # test program on), and nothing of the Linux system leaks into the build.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)

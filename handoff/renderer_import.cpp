@@ -6,10 +6,11 @@
 #include <atomic>
 #include <cstdint>
 
-#include "handoff/installation_finder.h"
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "src/importers/sceneapi/dev/orvellalive_loader.h"
+#include "support/installation_finder.h"
+#include "support/process_start.h"
 #include "support/xml_input.h"
 
 namespace orvella {
@@ -20,7 +21,7 @@ constexpr int kHighestLaunched = 20;
 // The normal builds whose live-link library the hand-off uses.
 constexpr int kLowestLiveLink = 8;
 constexpr int kHighestLiveLink = 9;
-constexpr double kPollBudgetSeconds = 20.0;
+constexpr double kPollBudgetProcessorSeconds = 20.0;
 // What clock() gives when the processor time is not available.
 const std::clock_t kNoClock = static_cast<std::clock_t>(-1);
 constexpr useconds_t kPollInterval = 1000 * 1000;
@@ -42,17 +43,11 @@ void set_poll_pace(PollPace pace) {
 
 pid_t launch_orvella(const ImportRequest& request, const std::string& executable) {
     if (::access(executable.c_str(), R_OK) != 0) return -1;
-    // Everything the child needs exists before the fork: in a threaded
-    // process the child may only call async-signal-safe functions.
     char import_flag[] = "-import";
     char* const arguments[4] = {const_cast<char*>(executable.c_str()), import_flag,
                                 const_cast<char*>(request.path.c_str()), nullptr};
-    const pid_t pid = ::fork();
+    const pid_t pid = start_process(arguments[0], arguments);
     if (pid < 0) return -1;
-    if (pid == 0) {
-        ::execv(arguments[0], arguments);
-        ::_exit(-1);
-    }
     int status = 0;
     ::waitpid(pid, &status, WNOHANG);
     return pid;
@@ -103,7 +98,7 @@ void import_into_orvella(ImportRequest& request) {
     double elapsed = 0.0;
     bool found = false;
     ReplyMemory memory;
-    while (elapsed < kPollBudgetSeconds && !found) {
+    while (elapsed < kPollBudgetProcessorSeconds && !found) {
         found = check_imported_model(request, pid, memory);
         const std::clock_t now = clock();
         if (start == kNoClock || now == kNoClock) {

@@ -27,6 +27,7 @@ class ReplyMemory;
 
 // Status values of ImportRequest, and the words the worker reports them by.
 enum ImportStatus : int {
+    kImportUnknown = -1,         // "UNKNOWN": the hand-off ended before the import said
     kImportConfirmed = 0,        // nothing is reported
     kInstallationNotFound = 1,   // "ORVELLA INSTALLATION NOT FOUND"
     kProcessNotCreated = 2,      // "CREATE ORVELLA PROCESS FAILED"
@@ -44,9 +45,10 @@ struct ImportRequest {
 void import_into_orvella(ImportRequest& request);
 
 // Starts `executable` with the command line (executable, "-import",
-// request.path). Returns the new process id, or -1 when the file is not
-// readable or fork fails. The child only calls execv and, should that
-// return, _exit(-1) (exit status 255, unnoticed by the parent).
+// request.path), the host's environment and working directory, and of the
+// host's descriptors only the standard streams. Returns the new process id,
+// or -1 when the file is not readable, or no process could be created, or
+// the file could not be executed (then no process is left behind).
 pid_t launch_orvella(const ImportRequest& request, const std::string& executable);
 
 // One attempt: asks the live-link library for process `pid`'s scene and

@@ -30,8 +30,12 @@ public:
     // Reserves export_path(directory, garment_name) or, when that name is
     // taken, the first free one of "STEM 2.fbx" to "STEM 1000.fbx" in the
     // same directory. When the directory does not let us create a file at
-    // all, the plain path is used unreserved and the export's own result
-    // tells what happened. path() is empty when every name is taken.
+    // all and nothing exists at the plain path, that path is used
+    // unreserved and the export's own result tells what happened. path() is
+    // empty when every name is taken, or when a name could not be reserved
+    // and may be held (the exclusive create failed before it looked, as
+    // with EMFILE, and the name could not be checked free): the export
+    // then writes nowhere.
     static ExportFile reserve(const std::string& directory, const std::string& garment_name);
 
     const std::string& path() const { return file_.path(); }

@@ -1,6 +1,6 @@
 #include "plugin/garvento_menu.h"
 
-#include "plugin/host_entry.h"
+#include "host/host_entry.h"
 #include "plugin/render_command.h"
 #include "settings/garvento_settings.h"
 

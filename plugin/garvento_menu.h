@@ -3,7 +3,7 @@
 
 #include <stdint.h>
 
-#include "plugin/sv_plugin_api.h"
+#include "host/sv_plugin_api.h"
 
 namespace orvella {
 

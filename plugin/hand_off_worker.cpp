@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "plugin/host_entry.h"
+#include "host/host_entry.h"
+#include "host/sv_plugin_api.h"
 #include "plugin/import_error.h"
-#include "plugin/sv_plugin_api.h"
 
 namespace orvella {
 
@@ -30,7 +30,7 @@ void hand_off_worker(std::string garment_name, std::string path,
     });
     // Out of memory in the middle of the hand-off: the import is not
     // confirmed, and the user is told so rather than left waiting.
-    if (!finished && request.status == kImportConfirmed) request.status = -1;
+    if (!finished && request.status == kImportConfirmed) request.status = kImportUnknown;
     std::remove(request.path.c_str());
     if (request.status == kImportConfirmed) return;
     // Without memory nothing more can be done for the user.

@@ -5,7 +5,7 @@
 #include <locale>
 #include <sstream>
 
-#include "plugin/host_string.h"
+#include "host/host_string.h"
 
 namespace orvella {
 

@@ -1,7 +1,7 @@
 #include "plugin/import_error_handler.h"
 
-#include "plugin/host_entry.h"
-#include "plugin/message_box.h"
+#include "host/host_entry.h"
+#include "host/message_box.h"
 
 namespace orvella {
 

@@ -14,9 +14,10 @@ void* open_own_library() {
     if (::dladdr(&kInsideThisLibrary, &info) == 0 || info.dli_fname == nullptr ||
         *info.dli_fname == '\0')
         return nullptr;
-    // The library is loaded, so RTLD_NOLOAD only adds a reference to it
-    // (on Linux and on macOS); RTLD_NODELETE keeps it mapped even once
-    // every reference is released.
+    // The library is loaded, so RTLD_NOLOAD only adds a reference to it.
+    // On Linux, RTLD_NODELETE keeps it mapped even once every reference is
+    // released. On macOS, dyld does not look at RTLD_NODELETE here: the
+    // reference this never-closed handle holds is alone what keeps it mapped.
     return ::dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
 }
 

@@ -2,10 +2,10 @@
 // right after loading the library.
 #include <string>
 
+#include "host/host_entry.h"
+#include "host/sv_plugin_api.h"
 #include "plugin/garvento_menu.h"
-#include "plugin/host_entry.h"
 #include "plugin/host_version.h"
-#include "plugin/sv_plugin_api.h"
 #include "settings/plugin_settings.h"
 
 namespace {

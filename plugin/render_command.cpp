@@ -3,16 +3,16 @@
 #include <system_error>
 #include <utility>
 
+#include "host/host_entry.h"
+#include "host/host_string.h"
+#include "host/message_box.h"
 #include "plugin/export_error.h"
 #include "plugin/export_file.h"
 #include "plugin/export_options.h"
 #include "plugin/hand_off_worker.h"
-#include "plugin/host_entry.h"
-#include "plugin/host_string.h"
 #include "plugin/import_error.h"
 #include "plugin/import_error_handler.h"
 #include "plugin/library_pin.h"
-#include "plugin/message_box.h"
 #include "plugin/thread_starter.h"
 #include "settings/plugin_settings.h"
 #include "support/path_tests.h"
@@ -22,8 +22,6 @@ namespace orvella {
 namespace {
 
 const int kNotRendered = SVAPI_CALLBACK_FAILED;
-// Not a status the import writes, so the user reads "UNKNOWN".
-const int kImportFailedToStart = -1;
 
 // The user decides whether an unusable directory gives way to the default.
 // Returns false when the user cancelled.
@@ -59,7 +57,7 @@ int hand_off(const std::string& garment_name, ExportFile& file, const std::strin
     } catch (const std::system_error&) {
         // No thread, so no worker will report, and `file` deletes the export
         // as the command ends: tell the user here, and let the host go on.
-        ImportRequest unknown{garment_name, file.path(), kImportFailedToStart};
+        ImportRequest unknown{garment_name, file.path(), kImportUnknown};
         show_notice(import_error_text(unknown));
         return kNotRendered;
     }
@@ -80,8 +78,8 @@ int render(SvApiGarmentId garment) {
     // hand-off takes the file over.
     ExportFile file = ExportFile::reserve(directory, current_garment_name());
     if (file.path().empty()) {
-        // Every name is taken: an export now would write over a file that
-        // is not ours.
+        // Every name is taken, or none could be reserved: an export now
+        // could write over a file that is not ours.
         show_notice(export_error_text(kNotRendered));
         return kNotRendered;
     }

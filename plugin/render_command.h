@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "plugin/sv_plugin_api.h"
+#include "host/sv_plugin_api.h"
 
 namespace orvella {
 

@@ -10,13 +10,12 @@ namespace orvella {
 
 namespace {
 
-// What a hand-off thread uses of its stack: about 14 KiB with a small scene
-// reply, measured (painted beforehand) in the render road tests; TinyXML's
-// parse, print or destruction of a document at its nesting limit at most a
-// third of the stack (docs/benchmarks.md, "Nesting limit"). The rest is for
-// what runs there and cannot be measured here: the renderer's live-link
-// library and the host's session request, which on macOS have always run in
-// a secondary thread's 512 KiB.
+// The hand-off's own code uses a small part of its stack, even with a scene
+// reply at the XML nesting limit (measured: docs/benchmarks.md, "Stack" and
+// "Nesting limit"). The rest of the 512 KiB is for what runs there and
+// cannot be measured here: the renderer's live-link library and the host's
+// session request, which on macOS have always run in a secondary thread's
+// 512 KiB. Sanitizer builds ask for more (kSanitizerStackAllowance).
 
 // pthread attributes, destroyed when the thread has been created (or not).
 class ThreadAttributes {

@@ -4,8 +4,8 @@
 #include <exception>
 #include <string>
 
-#include "plugin/host_entry.h"
-#include "plugin/message_box.h"
+#include "host/host_entry.h"
+#include "host/message_box.h"
 #include "settings/plugin_settings.h"
 #include "support/path_tests.h"
 
@@ -23,6 +23,10 @@ const int kWidth = 500;
 const int kHeight = 200;
 
 const char kRejectedDirectory[] = "Textures directory must be an exisiting directory";
+const char kReplyTooLong[] = "Settings must be at most 65536 bytes long";
+const char kNotSaved[] = "Settings could not be saved to ";
+
+static_assert(kMaxReplyBytes == 65536, "the notice names the bound");
 
 }  // namespace
 
@@ -31,33 +35,65 @@ GarventoSettings settings_window;
 int open_settings_window() {
     SvApiWindowHandle window = 0;
     SvApiWndHTMLCreateUrl(kPage, kTitle, kOptions, kX, kY, kWidth, kHeight, &window);
-    settings_window.set_window(window);
-    SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_READY, &settings_window, kPageReadyCallback);
-    SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_REPLY, &settings_window, kPageReplyCallback);
+    const std::size_t number = settings_window.add_window(window);
+    SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_READY, &settings_window,
+                              ready_callback_id(number));
+    SvApiWndHTMLEventRegister(window, SVAPI_EVENT_PAGE_REPLY, &settings_window,
+                              reply_callback_id(number));
     return 0;
+}
+
+std::size_t GarventoSettings::add_window(SvApiWindowHandle window) {
+    std::size_t number = 0;
+    while (number < windows_.size() && windows_[number].open) ++number;
+    if (number == windows_.size()) windows_.push_back({});
+    windows_[number] = {window, true};
+    return number;
+}
+
+bool GarventoSettings::is_open(std::size_t number) const {
+    return number < windows_.size() && windows_[number].open;
+}
+
+SvApiWindowHandle GarventoSettings::window(std::size_t number) const {
+    return is_open(number) ? windows_[number].handle : 0;
+}
+
+void GarventoSettings::close_window(std::size_t number) {
+    windows_[number].open = false;
+    SvApiWndHTMLClose(windows_[number].handle);
 }
 
 int GarventoSettings::OnCallback(SvApiGarmentId, intptr_t callback_id,
                                  const char* data) noexcept {
     // An event that threw, even for want of memory, leaves the window as it was.
     return host_entry(SVAPI_CALLBACK_DONE, [&]() -> int {
-        if (callback_id == kPageReadyCallback) return send_current_settings();
-        if (callback_id == kPageReplyCallback) return handle_reply(data ? data : "");
-        return SVAPI_CALLBACK_DONE;
+        if (callback_id < 0) return SVAPI_CALLBACK_DONE;
+        const std::size_t number = static_cast<std::size_t>(callback_id) / 2;
+        // An event of a window the plug-in closed, or never opened.
+        if (!is_open(number)) return SVAPI_CALLBACK_DONE;
+        if (callback_id == ready_callback_id(number)) return send_current_settings(window(number));
+        return handle_reply(number, data ? data : "");
     });
 }
 
-int GarventoSettings::send_current_settings() {
+int GarventoSettings::send_current_settings(SvApiWindowHandle window) {
     const PluginSettings& settings = plugin_settings();
     const std::string message = settings.include_avatar() + ":" + settings.textures_dir();
-    SvApiWndHTMLMessageSend(window_, message.c_str());
+    SvApiWndHTMLMessageSend(window, message.c_str());
     return SVAPI_CALLBACK_DONE;
 }
 
-int GarventoSettings::handle_reply(const char* reply) {
+int GarventoSettings::handle_reply(std::size_t number, const char* reply) {
     if (*reply == '\0') {
-        SvApiWndHTMLClose(window_);
+        close_window(number);
         return SVAPI_CALLBACK_DONE;
+    }
+    // Stored as it came, a longer reply would make the preferences file too
+    // large to be read again, and every setting would read as its default.
+    if (std::strlen(reply) > kMaxReplyBytes) {
+        show_notice(kReplyTooLong);
+        return SVAPI_CALLBACK_FAILED;
     }
     // The include-avatar text never holds ":", so only the first one
     // separates; the directory keeps any further ones.
@@ -78,8 +114,13 @@ int GarventoSettings::handle_reply(const char* reply) {
         show_notice(kRejectedDirectory);
         return SVAPI_CALLBACK_FAILED;
     }
-    settings.save_settings(include_avatar, textures_dir);
-    SvApiWndHTMLClose(window_);
+    // A window that closed on a failed save would tell the user the new
+    // values are stored; it stays open, so OK can be tried again.
+    if (!settings.save_settings(include_avatar, textures_dir)) {
+        show_notice(kNotSaved + settings.preferences_path());
+        return SVAPI_CALLBACK_FAILED;
+    }
+    close_window(number);
     return SVAPI_CALLBACK_DONE;
 }
 

@@ -1,10 +1,14 @@
 #include "settings/plugin_settings.h"
 
+#include <sys/stat.h>
 #include <tinyxml.h>
 
-#include "handoff/installation_finder.h"
+#include <cerrno>
+
 #include "support/atomic_file_write.h"
+#include "support/file_copy.h"
 #include "support/home_directory.h"
+#include "support/installation_finder.h"
 #include "support/xml_input.h"
 
 namespace orvella {
@@ -26,10 +30,34 @@ std::string first_child_value(const TiXmlNode* node) {
     return child ? child->ValueStr() : std::string();
 }
 
+// Copies of a preferences file that did not read whole are named after it:
+// "NAME.unread", then "NAME.unread 2" up to "NAME.unread 100".
+constexpr char kUnreadSuffix[] = ".unread";
+constexpr int kLastUnreadNumber = 100;
+
 // What the preferences (or Orvella's settings) file holds, as far as it
 // parses; a missing or malformed file leaves the document empty or partial.
-void load(TiXmlDocument& document) {
-    load_xml_file(document, TIXML_ENCODING_UNKNOWN);
+// True when the file read whole.
+bool load(TiXmlDocument& document) {
+    return load_xml_file(document, TIXML_ENCODING_UNKNOWN);
+}
+
+// A save rewrites the file from what parsed: before it replaces a file that
+// did not read whole, that file's bytes are kept beside it under a name of
+// their own. True when the save may go on: the copy is made, or there is no
+// regular file whose bytes a save could lose.
+bool keep_unread_file(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return errno == ENOENT;
+    // A folder, a device or a FIFO is never replaced by a save.
+    if (!S_ISREG(info.st_mode)) return true;
+    for (int number = 1; number <= kLastUnreadNumber; ++number) {
+        const std::string copy =
+            path + kUnreadSuffix + (number == 1 ? "" : " " + std::to_string(number));
+        if (copy_to_new_file(path, copy)) return true;
+        if (errno != EEXIST) return false;
+    }
+    return false;
 }
 
 }  // namespace
@@ -59,10 +87,10 @@ std::string PluginSettings::read_value(const std::string& key) const {
     return root ? first_child_value(root->FirstChildElement(key)) : std::string();
 }
 
-void PluginSettings::save_settings(const std::string& include_avatar,
+bool PluginSettings::save_settings(const std::string& include_avatar,
                                    const std::string& textures_dir) const {
     TiXmlDocument document(preferences_path_);
-    load(document);
+    if (!load(document) && !keep_unread_file(preferences_path_)) return false;
     TiXmlElement* root = document.FirstChildElement();
     if (!root) {
         document.InsertEndChild(TiXmlDeclaration("1.0", "UTF-8", ""));
@@ -77,9 +105,8 @@ void PluginSettings::save_settings(const std::string& include_avatar,
     // The bytes are those of TiXmlDocument::SaveFile, but they replace the
     // file only once they are all written, so a full disk or a crash keeps
     // the settings saved before; only a Preferences folder that takes no new
-    // file has them written into the file in place. As before, a failure is
-    // not reported.
-    (void)write_file_atomically(preferences_path_, [&document](std::FILE* file) {
+    // file has them written into the file in place.
+    return write_file_atomically(preferences_path_, [&document](std::FILE* file) {
         return document.SaveFile(file);
     });
 }

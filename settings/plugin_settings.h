@@ -19,9 +19,7 @@ public:
 
     std::string identifier() const { return identifier_; }
     std::string default_textures_dir() const { return default_textures_dir_; }
-    std::string include_avatar_key() const { return include_avatar_key_; }
     std::string preferences_path() const { return preferences_path_; }
-    std::string textures_dir_key() const { return textures_dir_key_; }
 
     // The stored "IncludeAvatar" text, or "false" when none or empty is stored.
     std::string include_avatar() const;
@@ -31,8 +29,13 @@ public:
     // The text of the key's element under the preferences file's root, or "".
     std::string read_value(const std::string& key) const;
     // Writes both values into the preferences file, keeping everything else
-    // in it. Failures are not reported, and never damage the existing file.
-    void save_settings(const std::string& include_avatar, const std::string& textures_dir) const;
+    // that it read of it. True once both are stored; on false the file holds
+    // what it held before. A file that exists but did not read whole (a
+    // syntax error part-way, over the size bound, nested too deep) is
+    // rewritten from the part that parsed, so its bytes are first kept in a
+    // new file beside it, "NAME.unread" (or "NAME.unread 2" ... when taken);
+    // when no such copy can be made, nothing is saved.
+    bool save_settings(const std::string& include_avatar, const std::string& textures_dir) const;
 
     // From Orvella's OV9Settings.xml in its support directory; may be "".
     static std::string find_default_textures_dir();

@@ -6,9 +6,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 
+#include "support/descriptor.h"
 #include "support/file_owner.h"
 #include "support/file_utils.h"
 
@@ -18,6 +21,9 @@ namespace {
 // As many links as the system itself follows before it gives up (ELOOP).
 constexpr int kMaxLinkHops = 40;
 constexpr int kMaxNameAttempts = 100;
+// A file rewritten in place is first read whole, to be put back if the
+// write fails; larger files than this are not rewritten in place.
+constexpr std::uint64_t kMaxInPlaceBytes = 64u << 20;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -93,25 +99,99 @@ bool finish(File file) {
     return std::fclose(file.release()) == 0 && ok;
 }
 
-// Rewrites the regular file at `target` through its existing descriptor:
-// truncated, written, flushed and synced. Opened without blocking, so a FIFO
-// in its place is refused instead of waited on.
-bool write_in_place(const std::string& target, const std::function<bool(std::FILE*)>& write) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
-    File file(::fdopen(fd, "w"));
-    if (!file) {
-        ::close(fd);
-        return false;
+// What `write` prints, in memory; false when it failed or memory ran out.
+bool print_to_memory(const std::function<bool(std::FILE*)>& write, std::string& contents) {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* stream = ::open_memstream(&buffer, &size);
+    if (stream == nullptr) return false;
+    const bool written = write(stream);
+    const bool closed = std::fclose(stream) == 0;
+    std::unique_ptr<char, decltype(&std::free)> owned(buffer, &std::free);
+    if (!written || !closed || buffer == nullptr) return false;
+    contents.assign(buffer, size);
+    return true;
+}
+
+bool write_at(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                     static_cast<off_t>(done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        done += static_cast<std::size_t>(put);
     }
+    return true;
+}
+
+bool read_whole(int fd, std::size_t size, std::string& bytes) {
+    bytes.resize(size);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, &bytes[done], size - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+// Makes the disk hold room for a file of `size` bytes at `fd`, whose first
+// `old_size` bytes are written, so that writing them cannot run out of
+// space. True also where the file system cannot reserve at all: the old
+// bytes are then written back if the write fails.
+bool reserve(int fd, std::size_t old_size, std::size_t size) {
+    if (size <= old_size) return true;
+#if defined(F_PREALLOCATE)
+    fstore_t store {};
+    store.fst_flags = F_ALLOCATEALL;
+    store.fst_posmode = F_PEOFPOSMODE;
+    store.fst_offset = 0;
+    store.fst_length = static_cast<off_t>(size - old_size);
+    if (::fcntl(fd, F_PREALLOCATE, &store) == 0) return true;
+    return errno == ENOTSUP || errno == EINVAL;
+#else
+    const int error = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
+    return error == 0 || error == EOPNOTSUPP || error == EINVAL;
+#endif
+}
+
+// Rewrites the regular file at `target` through its existing descriptor, so
+// that it ends up holding either its old bytes or all of the new ones: the
+// new contents are printed first, room for them is reserved before
+// anything is overwritten, and a write that fails all the same puts the old
+// bytes back. A file that cannot also be read is not rewritten. Opened
+// without blocking, so a FIFO in its place is refused instead of waited on.
+bool write_in_place(const std::string& target, const std::function<bool(std::FILE*)>& write) {
+    std::string contents;
+    if (!print_to_memory(write, contents)) return false;
+    const Descriptor file(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0) return false;
+    const int fd = file.get();
     struct stat info {};
     const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ::ftruncate(fd, 0) != 0) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+        static_cast<std::uint64_t>(info.st_size) > kMaxInPlaceBytes || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return false;
     }
-    const bool written = write(file.get());
-    return finish(std::move(file)) && written;
+    std::string old_contents;
+    const std::size_t old_size = static_cast<std::size_t>(info.st_size);
+    if (!read_whole(fd, old_size, old_contents)) return false;
+    if (!reserve(fd, old_size, contents.size())) {
+        // A reservation that failed part-way may have grown the file.
+        (void)::ftruncate(fd, static_cast<off_t>(old_size));
+        return false;
+    }
+    if (write_at(fd, contents) && ::ftruncate(fd, static_cast<off_t>(contents.size())) == 0 &&
+        sync_to_disk(fd)) {
+        return true;
+    }
+    // Best effort: the old bytes fit where they were.
+    if (write_at(fd, old_contents)) (void)::ftruncate(fd, static_cast<off_t>(old_size));
+    (void)sync_to_disk(fd);
+    return false;
 }
 
 }  // namespace

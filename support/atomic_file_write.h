@@ -22,9 +22,12 @@ namespace orvella {
 // umask, as fopen gives.
 //
 // When the folder refuses the new file for want of permission but the
-// destination is a writable regular file, that file is truncated and
-// rewritten in place instead; a failure part-way then leaves it incomplete,
-// as any rewrite in place would. Otherwise false leaves the destination as
+// destination is a regular file that may be read and written, that file is
+// rewritten in place instead: room for the new contents is reserved before
+// anything is overwritten, and a failed write puts the old bytes back, so
+// the file holds either its old or its new contents whenever this returns.
+// (A crash in the middle of it is the one case that can cut it.) Otherwise
+// false leaves the destination as
 // it was and no temporary file behind: the destination exists but is no
 // regular file or may not be written, the folder takes no new file, or
 // writing, flushing, syncing, closing or renaming fails.

@@ -11,8 +11,8 @@
 #include <iostream>
 #include <mutex>
 
-#include "handoff/installation_finder.h"
 #include "support/file_utils.h"
+#include "support/installation_finder.h"
 #include "support/never_destroyed.h"
 
 namespace orvella {
@@ -38,7 +38,7 @@ std::mutex& log_open_mutex() {
 // The size of the file as a reader sees it: 0 when it cannot be opened for
 // reading, so an unreadable log is appended to whatever its size.
 std::uint64_t readable_size(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return 0;
     struct stat info {};
     const bool known = ::fstat(fd, &info) == 0 && info.st_size > 0;
@@ -49,9 +49,11 @@ std::uint64_t readable_size(const std::string& path) {
 // Opens the log at `path` as fopen's "a" would, or as "w" would when it has
 // reached the fresh-start size. Opened without blocking and taken only when
 // it is a regular file: a FIFO in its place would hold the logging thread
-// for good.
+// for good. Never through a symbolic link: the file it leads to is not ours
+// to write to, let alone to empty.
 std::FILE* open_regular_log(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(),
+                          O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) return nullptr;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -101,8 +103,10 @@ const char* log_source_name(const char* source_file) {
 std::string log_time_text(std::time_t seconds, long microseconds) {
     std::tm local {};
     localtime_r(&seconds, &local);
-    char time_of_day[11] = "";
-    if (std::strftime(time_of_day, sizeof time_of_day, "%X", &local) == 0) time_of_day[0] = '\0';
+    // Not "%X": the host's locale may make that a 12-hour time with AM/PM,
+    // which would not fit.
+    char time_of_day[16] = "";
+    if (std::strftime(time_of_day, sizeof time_of_day, "%H:%M:%S", &local) == 0) time_of_day[0] = '\0';
     char text[32];
     std::snprintf(text, sizeof text, "%s.%03ld", time_of_day, microseconds / 1000);
     return text;

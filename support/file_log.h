@@ -17,8 +17,9 @@
 // The file is opened by the first statement that passes the threshold and
 // then stays open, in the mode chosen then, until the process ends: a file of
 // 20 MiB or more is started afresh, anything smaller is appended to. Only a
-// regular file is taken, opened without blocking: a FIFO, a device or a socket
-// in its place counts as a log that cannot be opened. Until it
+// regular file is taken, opened without blocking and never through a
+// symbolic link: a FIFO, a device, a socket or a link in its place counts as
+// a log that cannot be opened. Until it
 // opens, every passing statement tries again and reports the failure on
 // standard error. Statements may run on any thread at the same time: the
 // open is guarded so the file is opened once, each line is built in the
@@ -58,7 +59,8 @@ const char* log_level_name(std::int32_t level);
 // neither).
 const char* log_source_name(const char* source_file);
 
-// Local time of day with milliseconds, "HH:MM:SS.mmm" in the POSIX locale.
+// Local time of day with milliseconds, "HH:MM:SS.mmm" (24-hour) whatever the
+// locale.
 std::string log_time_text();
 // The same for a given moment (seconds since the epoch and the microseconds
 // within that second); what log_time_text() formats.

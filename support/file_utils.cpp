@@ -7,25 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <fstream>
+
+#include "support/descriptor.h"
 
 namespace orvella {
 namespace {
-
-// Closes the descriptor it was given when it goes.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Reads into `contents` until end of file or until it holds `limit` bytes.
 bool read_up_to(int fd, std::size_t limit, std::size_t size_hint, std::string& contents) {
@@ -47,12 +33,6 @@ bool read_up_to(int fd, std::size_t limit, std::size_t size_hint, std::string& c
 }
 
 }  // namespace
-
-std::uint64_t file_size(const std::string& path) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    const std::streamoff end = file.tellg();
-    return end < 0 ? 0 : static_cast<std::uint64_t>(end);
-}
 
 bool read_regular_file(const std::string& path, std::size_t max_bytes, std::string& contents) {
     contents.clear();

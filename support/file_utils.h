@@ -6,14 +6,9 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
 namespace orvella {
-
-// The size of the file in bytes, or 0 when it cannot be opened for reading
-// (so a missing, an unreadable and an empty file all give 0).
-std::uint64_t file_size(const std::string& path);
 
 // The whole file at `path` (links followed), when it is a regular file of at
 // most `max_bytes` bytes: true, and `contents` holds its bytes. Anything else

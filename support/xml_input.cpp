@@ -33,13 +33,14 @@ void xml_text_assign(std::string& buffer, const char* text) {
     buffer.assign(text, std::strlen(text));
 }
 
-void load_xml_file(TiXmlDocument& document, TiXmlEncoding encoding) {
+bool load_xml_file(TiXmlDocument& document, TiXmlEncoding encoding) {
     document.Clear();
     std::string text;
-    if (!read_regular_file(document.ValueStr(), kMaxXmlFileBytes, text)) return;
+    if (!read_regular_file(document.ValueStr(), kMaxXmlFileBytes, text)) return false;
     // The parse ends at the first NUL, as LoadFile's does.
     const std::size_t end = text.find('\0');
-    if (end != std::string::npos) text.resize(end);
+    const bool whole = end == std::string::npos;
+    if (!whole) text.resize(end);
     // "\r\n" and a lone "\r" become "\n", in place.
     std::size_t kept = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -51,8 +52,9 @@ void load_xml_file(TiXmlDocument& document, TiXmlEncoding encoding) {
         if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
     }
     text.resize(kept);
-    if (text.empty()) return;
+    if (text.empty()) return whole;
     parse(document, text, encoding);
+    return whole && !document.Error();
 }
 
 }  // namespace orvella

@@ -46,6 +46,11 @@ constexpr std::size_t kMaxXmlFileBytes = 4 << 20;
 // and so does anything that is not a regular file of at most
 // kMaxXmlFileBytes (a directory, a device such as /dev/zero, a FIFO), which
 // is not read and never blocks. Throws nothing but bad_alloc.
-void load_xml_file(TiXmlDocument& document, TiXmlEncoding encoding);
+//
+// True when the file read whole: a regular file within the bound, read to
+// its end, holding no NUL, and parsed without an error (an empty file
+// counts). False otherwise, a missing file included: the document then
+// holds at most a part of what the file holds.
+bool load_xml_file(TiXmlDocument& document, TiXmlEncoding encoding);
 
 }  // namespace orvella

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -62,6 +63,14 @@ std::vector<std::string> recorded_command_line(pid_t pid) {
         begin = end + 1;
     }
     return arguments;
+}
+
+std::vector<int> recorded_descriptors(pid_t pid) {
+    std::istringstream lines(read_file(channel_directory() + "/" + std::to_string(pid) + ".fds"));
+    std::vector<int> descriptors;
+    for (int fd; lines >> fd;) descriptors.push_back(fd);
+    std::sort(descriptors.begin(), descriptors.end());
+    return descriptors;
 }
 
 bool scene_published(pid_t pid) {

@@ -36,6 +36,7 @@ std::string install_standin(int version, bool floating, LiveLibrary library);
 std::string channel_directory();
 std::vector<pid_t> started_renderers();                   // pids with a command line record
 std::vector<std::string> recorded_command_line(pid_t pid);
+std::vector<int> recorded_descriptors(pid_t pid);          // open when it started
 bool scene_published(pid_t pid);
 std::vector<pid_t> attached_processes();                  // every attach_process argument
 bool interleaving_recorded();

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <ctime>
@@ -86,14 +87,32 @@ TEST(LogLine, LayoutOfEveryPart) {
     EXPECT_NE(std::string::npos, CaptureOutput::last.find(" DEBUG3:  12 3.5\n"));
 }
 
+// Sets the time locale `name`, compiled from the system's locale sources
+// into /tmp when the system has not got it.
+bool set_time_locale(const std::string& name, const std::string& source) {
+    if (std::setlocale(LC_TIME, name.c_str()) != nullptr) return true;
+    make_directories("/tmp/locales");
+    const std::string compile =
+        "localedef -i " + source + " -f UTF-8 /tmp/locales/" + name + " >/dev/null 2>&1";
+    if (std::system(compile.c_str()) == -1) return false;
+    ::setenv("LOCPATH", "/tmp/locales", 1);
+    return std::setlocale(LC_TIME, name.c_str()) != nullptr;
+}
+
+// The host may run under any locale; the time is always HH:MM:SS.
 TEST(LogLine, TimeOfDayHasThreeDigitMilliseconds) {
     ::setenv("TZ", "UTC", 1);
     ::tzset();
-    EXPECT_EQ("01:01:01.007", log_time_text(3661, 7000));
-    EXPECT_EQ("00:00:00.000", log_time_text(0, 0));
-    EXPECT_EQ("23:59:59.999", log_time_text(86399, 999999));
-    EXPECT_EQ("12:00:00.010", log_time_text(43200, 10999));
-    EXPECT_TRUE(std::regex_match(log_time_text(), std::regex(kTimePattern))) << log_time_text();
+    for (const char* locale : {"C", "en_US.UTF-8"}) {
+        SCOPED_TRACE(locale);
+        ASSERT_TRUE(set_time_locale(locale, "en_US"));
+        EXPECT_EQ("01:01:01.007", log_time_text(3661, 7000));
+        EXPECT_EQ("00:00:00.000", log_time_text(0, 0));
+        EXPECT_EQ("23:59:59.999", log_time_text(86399, 999999));
+        EXPECT_EQ("12:00:00.010", log_time_text(43200, 10999));
+        EXPECT_TRUE(std::regex_match(log_time_text(), std::regex(kTimePattern))) << log_time_text();
+    }
+    std::setlocale(LC_TIME, "C");
 }
 
 TEST_F(FileLogTest, FirstStatementCreatesTheFileWithOneLine) {
@@ -167,6 +186,22 @@ TEST_F(FileLogTest, FifoInPlaceOfTheLogIsNotWaitedOn) {
     if (reader >= 0) ::close(reader);
     EXPECT_TRUE(returned) << "the statement waited on the FIFO";
     EXPECT_EQ(0, evaluations);
+}
+
+// A link in place of the log counts as a log that cannot be opened: what it
+// leads to is neither written nor, at 20 MiB, emptied.
+TEST_F(FileLogTest, LinkInPlaceOfTheLogIsNotFollowed) {
+    install();
+    ASSERT_EQ(0, ::symlink("/tmp/holiday.mov", kLogPath.c_str()));
+    for (const off_t size : {off_t{4}, off_t{20 * kMiB}}) {
+        SCOPED_TRACE(size);
+        make_sparse("/tmp/holiday.mov", size);
+        testing::internal::CaptureStderr();
+        LOG_LINE(logDEBUG) << "not there";
+        EXPECT_EQ(0u, testing::internal::GetCapturedStderr().find("could not open log file:\n"));
+        EXPECT_EQ(size, size_of("/tmp/holiday.mov"));
+        EXPECT_EQ(std::string::npos, read_file("/tmp/holiday.mov").find("not there"));
+    }
 }
 
 TEST_F(FileLogTest, UnreadableLogIsAppendedToWhateverItsSize) {

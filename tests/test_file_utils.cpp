@@ -1,9 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
-
-#include <cstdlib>
 
 #include "sandbox_files.h"
 #include "support/file_utils.h"
@@ -36,22 +33,6 @@ TEST_F(FileUtils, IsDirectoryFollowsStat) {
         {"", false},
     };
     for (const Case& c : cases) EXPECT_EQ(c.expected, is_directory(c.path)) << c.path;
-}
-
-TEST_F(FileUtils, FileSizeCountsBytesAndGivesZeroWhenUnreadable) {
-    write_file("/tmp/empty", "");
-    write_file("/tmp/five", "12345");
-    // 20 MiB, the log's restart size, without writing 20 MiB.
-    ASSERT_EQ(0, std::system("truncate -s 20971520 /tmp/sparse"));
-    write_file("/tmp/secret", "not for you");
-    ASSERT_EQ(0, ::chmod("/tmp/secret", 0));
-    make_directories("/tmp/dir");
-
-    EXPECT_EQ(0u, file_size("/tmp/empty"));
-    EXPECT_EQ(5u, file_size("/tmp/five"));
-    EXPECT_EQ(20971520u, file_size("/tmp/sparse"));
-    EXPECT_EQ(0u, file_size("/tmp/missing"));
-    EXPECT_EQ(0u, file_size("/tmp/secret")) << "mode 000 must be unreadable in the sandbox";
 }
 
 // Here, without F_FULLFSYNC, this is the fsync fallback.

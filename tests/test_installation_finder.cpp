@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "handoff/installation_finder.h"
+#include "support/installation_finder.h"
 #include "sandbox_files.h"
 
 using namespace orvella;

@@ -62,8 +62,6 @@ TEST_F(PluginSettingsTest, FieldsAndHomeDirectory) {
     const PluginSettings& shared = plugin_settings();
     EXPECT_EQ(&shared, &plugin_settings());
     EXPECT_EQ("com.stavlin.orvellaplugin", shared.identifier());
-    EXPECT_EQ("IncludeAvatar", shared.include_avatar_key());
-    EXPECT_EQ("TexturesDir", shared.textures_dir_key());
     EXPECT_EQ(kPreferences, shared.preferences_path());
     EXPECT_EQ("", shared.default_textures_dir()) << "nothing installed";
 
@@ -107,7 +105,7 @@ TEST_F(PluginSettingsTest, WithoutFileDefaultsThenSaveCreatesTheFiveLines) {
 
 TEST_F(PluginSettingsTest, SaveCreatesNoFolder) {
     remove_tree(kHome + "/Library");
-    PluginSettings().save_settings("true", "/data/tex");
+    EXPECT_FALSE(PluginSettings().save_settings("true", "/data/tex"));
     EXPECT_FALSE(exists(kHome + "/Library"));
     EXPECT_EQ(std::vector<std::string>{}, folder_entries(kHome));
 }
@@ -203,20 +201,60 @@ TEST_F(PluginSettingsTest, SaveKeepsRootOrderAndOtherContent) {
     EXPECT_EQ("true", settings.include_avatar());
 }
 
-TEST_F(PluginSettingsTest, MalformedFileKeepsWhatParsed) {
-    write_file(kPreferences,
-               kDeclaration + "<kept>\n<IncludeAvatar>true</IncludeAvatar>\n"
-                              "<TexturesDir>/before</TexturesDir>\n<Broken attr=");
+// A save rewrites the file from what parsed: a file that did not read whole
+// is first kept beside it, whole, under a name nobody holds.
+TEST_F(PluginSettingsTest, FileNotReadWholeIsKeptBesideTheSave) {
+    const std::string unread = kPreferences + ".unread";
+    const std::string hand_edited =
+        kDeclaration + "<kept>\n<IncludeAvatar>true</IncludeAvatar>\n"
+                       "<TexturesDir>/before</TexturesDir>\n<Broken attr=\n"
+                       "<RecentGarments><g>Skirt</g><g>Coat</g></RecentGarments>\n</kept>\n";
+    struct Case {
+        const char* name;
+        std::string contents;
+        std::string root;  // the saved file's root
+    };
+    const std::vector<Case> cases = {
+        {"syntax error part-way", hand_edited, "kept"},
+        {"over the size bound",
+         "<r><TexturesDir>/big</TexturesDir>" + std::string(kMaxXmlFileBytes, ' ') + "</r>",
+         "orvella_garvento_settings"},
+        {"nested too deep",
+         "<r><TexturesDir>/deep</TexturesDir>" + nested_elements(kMaxXmlDepth) + "</r>",
+         "orvella_garvento_settings"},
+        {"NUL part-way", std::string("<r><TexturesDir>/nul</TexturesDir></r>\0<more/>", 45), "r"},
+    };
     const PluginSettings settings;
-    EXPECT_EQ("true", settings.include_avatar());
-    EXPECT_EQ("/before", settings.textures_dir());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_file(kPreferences, c.contents);
+        EXPECT_TRUE(settings.save_settings("false", "/after"));
+        EXPECT_EQ(c.contents, read_file(unread));
+        EXPECT_EQ("false", settings.include_avatar());
+        EXPECT_EQ("/after", settings.textures_dir());
+        TiXmlDocument reread(kPreferences);
+        ASSERT_TRUE(reread.LoadFile()) << reread.ErrorDesc();
+        EXPECT_EQ(c.root, reread.FirstChildElement()->ValueStr());
+        // Read whole now, the file is saved without another copy.
+        EXPECT_TRUE(settings.save_settings("true", "/again"));
+        EXPECT_EQ((std::vector<std::string>{kPreferencesName, kPreferencesName + ".unread"}),
+                  folder_entries(kPreferencesDir));
+        remove_tree(unread);
+    }
 
-    settings.save_settings("false", "/after");
-    TiXmlDocument reread(kPreferences);
-    ASSERT_TRUE(reread.LoadFile()) << reread.ErrorDesc();
-    EXPECT_EQ("kept", reread.FirstChildElement()->ValueStr());
-    EXPECT_EQ("false", settings.include_avatar());
-    EXPECT_EQ("/after", settings.textures_dir());
+    // A copy already there stays; the next name is taken.
+    write_file(unread, "the user's own");
+    write_file(kPreferences, hand_edited);
+    EXPECT_TRUE(settings.save_settings("false", "/after"));
+    EXPECT_EQ("the user's own", read_file(unread));
+    EXPECT_EQ(hand_edited, read_file(unread + " 2"));
+
+    // Where no copy can be made, nothing is saved over the file.
+    write_file(kPreferences, hand_edited);
+    ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0555));
+    EXPECT_FALSE(settings.save_settings("false", "/after"));
+    ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0755));
+    EXPECT_EQ(hand_edited, read_file(kPreferences));
 }
 
 TEST_F(PluginSettingsTest, SavedBytesAreThoseOfTinyXmlSaveFile) {
@@ -358,7 +396,7 @@ TEST_F(PluginSettingsTest, ReadOnlyFolderSavesInPlaceReadOnlyFileIsKept) {
     ASSERT_EQ(0, ::chmod(kPreferences.c_str(), 0640));
     // The folder takes no new file, but the file itself may be written.
     ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0555));
-    PluginSettings().save_settings("true", "/in-place");
+    EXPECT_TRUE(PluginSettings().save_settings("true", "/in-place"));
     EXPECT_EQ("/in-place", PluginSettings().textures_dir());
     EXPECT_EQ("true", PluginSettings().include_avatar());
     EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
@@ -370,20 +408,20 @@ TEST_F(PluginSettingsTest, ReadOnlyFolderSavesInPlaceReadOnlyFileIsKept) {
     ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0755));
     remove_tree(kPreferences);
     ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0555));
-    PluginSettings().save_settings("true", "/new");
+    EXPECT_FALSE(PluginSettings().save_settings("true", "/new"));
     EXPECT_EQ(std::vector<std::string>{}, folder_entries(kPreferencesDir));
 
     // A file the user made read-only is not replaced.
     ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0755));
     write_file(kPreferences, old_file);
     ASSERT_EQ(0, ::chmod(kPreferences.c_str(), 0444));
-    PluginSettings().save_settings("true", "/new");
+    EXPECT_FALSE(PluginSettings().save_settings("true", "/new"));
     EXPECT_EQ(old_file, read_file(kPreferences));
     EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
 
     // A replaced file keeps its permission bits.
     ASSERT_EQ(0, ::chmod(kPreferences.c_str(), 0600));
-    PluginSettings().save_settings("true", "/new");
+    EXPECT_TRUE(PluginSettings().save_settings("true", "/new"));
     EXPECT_EQ("/new", PluginSettings().textures_dir());
     ASSERT_EQ(0, ::stat(kPreferences.c_str(), &info));
     EXPECT_EQ(0600u, info.st_mode & 0777);

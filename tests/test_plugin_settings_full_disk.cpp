@@ -2,6 +2,7 @@
 // (tests/CMakeLists.txt), so that a preferences file of three pages cannot
 // be written there, not even after the old file is truncated.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ TEST(PluginSettingsFullDisk, FailedSaveKeepsTheOldFile) {
     ASSERT_EQ("/second", settings.textures_dir());
     const std::string before = read_file(kPreferences);
 
-    settings.save_settings("true", "/" + std::string(10000, 'x'));
+    EXPECT_FALSE(settings.save_settings("true", "/" + std::string(10000, 'x')));
     EXPECT_EQ(before, read_file(kPreferences));
     EXPECT_EQ("false", settings.include_avatar());
     EXPECT_EQ("/second", settings.textures_dir());
@@ -32,4 +33,22 @@ TEST(PluginSettingsFullDisk, FailedSaveKeepsTheOldFile) {
     settings.save_settings("true", "/third");
     EXPECT_EQ("/third", settings.textures_dir());
     EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+}
+
+// A folder that takes no new file has the save written into the file in
+// place: the old page freed by truncating it would not hold the new three.
+TEST(PluginSettingsFullDisk, FailedSaveInPlaceKeepsTheOldFile) {
+    ASSERT_TRUE(in_sandbox());
+    const PluginSettings settings;
+    ASSERT_TRUE(settings.save_settings("false", "/second"));
+    const std::string before = read_file(kPreferences);
+    ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0555));
+
+    EXPECT_FALSE(settings.save_settings("true", "/" + std::string(10000, 'x')));
+    EXPECT_EQ(before, read_file(kPreferences));
+    // A save that fits still goes through in place.
+    EXPECT_TRUE(settings.save_settings("true", "/third"));
+    EXPECT_EQ("/third", settings.textures_dir());
+    EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+    ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0755));
 }

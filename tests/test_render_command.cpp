@@ -5,8 +5,10 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <future>
 #include <memory>
@@ -17,6 +19,7 @@
 #include "plugin/render_command.h"
 #include "plugin/thread_starter.h"
 #include "host_calls.h"
+#include "open_failure.h"
 #include "sandbox_files.h"
 #include "settings_test_files.h"
 #include "standins/garvento/standin_control.h"
@@ -182,6 +185,44 @@ TEST_F(RenderCommand, ExportErrorsShowTheirWordAndReturnTheCode) {
         EXPECT_EQ("/tmp/tex/Skirt 2.fbx", exported_path());
         EXPECT_FALSE(exists("/tmp/tex/Skirt 2.fbx")) << c.code;
         EXPECT_EQ("the user's own", read_file("/tmp/tex/Skirt.fbx")) << c.code;
+    }
+}
+
+// The exclusive create fails before the system looks at the name, as it does
+// in a process out of descriptors or memory: a name that may be the user's
+// file is never exported to, and one that leads nowhere is exported to as
+// into a folder that takes no new file.
+TEST_F(RenderCommand, NameThatCannotBeReservedIsExportedToOnlyWhenNothingIsThere) {
+    make_directories("/tmp/tex");
+    store_preferences("false", "/tmp/tex");
+    struct Case {
+        int error;
+        bool users_file;
+        int result;
+        std::string path;
+        std::vector<std::string> boxes;
+    };
+    const std::vector<std::string> unknown = {"0: Export failed with error: UNKNOWN"};
+    const std::vector<Case> cases = {
+        {EMFILE, true, SVAPI_CALLBACK_FAILED, "", unknown},
+        {ENFILE, true, SVAPI_CALLBACK_FAILED, "", unknown},
+        {ENOMEM, true, SVAPI_CALLBACK_FAILED, "", unknown},
+        {EMFILE, false, SVAPI_CALLBACK_DONE, "/tmp/tex/Skirt.fbx", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(std::strerror(c.error)) + (c.users_file ? ", the user's file" : ""));
+        if (c.users_file) write_file("/tmp/tex/Skirt.fbx", "the user's own");
+        fail_exclusive_creates(c.error);
+        const int result = render();
+        fail_exclusive_creates(0);
+        EXPECT_EQ(c.result, result);
+        EXPECT_EQ(c.path, exported_path());
+        EXPECT_EQ(c.boxes, message_boxes());
+        if (c.users_file) {
+            EXPECT_EQ("the user's own", read_file("/tmp/tex/Skirt.fbx"));
+        }
+        EXPECT_EQ(std::vector<std::string>{"Skirt.fbx"}, folder_entries("/tmp/tex"));
+        std::remove("/tmp/tex/Skirt.fbx");
     }
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,11 @@ namespace {
 const std::string kOrvellaTextures = "/tmp/orvella-textures";
 const std::string kDefaultDir = kOrvellaTextures + "/Garvento";
 const std::string kRejected = "Textures directory must be an exisiting directory";
+const std::string kNotSaved =
+    "Settings could not be saved to /home/tester/Library/Preferences/"
+    "com.qorvane.orvella.garvento.plist (kind 0)";
+// The longest include-avatar text a reply with "/tmp/textures" may carry.
+const std::size_t kLongest = 65536 - std::string(":/tmp/textures").size();
 const int kReady = SVAPI_EVENT_PAGE_READY;
 const int kReply = SVAPI_EVENT_PAGE_REPLY;
 
@@ -135,7 +141,7 @@ TEST_F(SettingsWindow, CancelClosesAndLeavesThePreferencesAlone) {
 
 namespace {
 
-// Replies, each to a window of its own: saved as split, or rejected with the
+// Replies, each to a window of its own: saved as split, or refused with a
 // notice, the window left open and SVAPI_CALLBACK_FAILED.
 struct Reply {
     const char* name;
@@ -143,6 +149,7 @@ struct Reply {
     bool accepted;
     std::string avatar;  // the saved values when accepted
     std::string dir;
+    std::string notice = kRejected;  // when refused
 };
 
 void check_replies(const std::vector<Reply>& replies) {
@@ -168,7 +175,7 @@ void check_replies(const std::vector<Reply>& replies) {
             EXPECT_FALSE(exists(kPreferences));
             EXPECT_TRUE(state_of(window).open);
             EXPECT_EQ(1u, boxes);
-            EXPECT_EQ(kRejected + " (kind 0)", shown_boxes().back());
+            EXPECT_EQ(r.notice + " (kind 0)", shown_boxes().back());
         }
     }
 }
@@ -193,6 +200,13 @@ TEST_F(SettingsWindow, RepliesWithADefaultDirectory) {
         {"no ':' and no directory", "true", false, "", ""},
         {"include-avatar text as received", "maybe:/tmp/textures", true, "maybe",
          "/tmp/textures"},
+        // Stored, a longer reply would put the file over the size it is read up to.
+        {"64 KiB in all, saved as received", std::string(kLongest, 'x') + ":/tmp/textures", true,
+         std::string(kLongest, 'x'), "/tmp/textures"},
+        {"one byte over 64 KiB", std::string(kLongest + 1, 'x') + ":/tmp/textures", false, "", "",
+         "Settings must be at most 65536 bytes long"},
+        {"5 MB", std::string(5000000, 'x') + ":/tmp/textures", false, "", "",
+         "Settings must be at most 65536 bytes long"},
     });
 }
 
@@ -220,30 +234,88 @@ TEST_F(SettingsWindow, RejectedReplyCanBeCorrectedInTheSameWindow) {
     EXPECT_EQ("true:/tmp/textures", first_message(standin::newest_open_window()));
 }
 
-TEST_F(SettingsWindow, EventsAnswerThroughTheNewestWindow) {
+// Every event acts on the window that raised it, however many are open.
+TEST_F(SettingsWindow, TwoWindowsNeverCross) {
+    make_directories("/tmp/textures");
+    write_file(kPreferences, preferences_file("true", "/tmp/stored"));
     const SvApiWindowHandle first = open_window();
     EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::pick_menu(orvella::kSettings, nullptr));
     const SvApiWindowHandle second = standin::newest_open_window();
     ASSERT_NE(first, second);
-    // The older window's cancel closes the newest one: the plug-in keeps one handle.
-    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::raise_window_event(first, kReply, ""));
-    EXPECT_TRUE(state_of(first).open);
+    EXPECT_EQ("true:/tmp/stored", first_message(first));
+    EXPECT_TRUE(state_of(second).messages.empty());
+
+    // OK in the first saves and closes the first alone.
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::raise_window_event(first, kReply, "false:/tmp/textures"));
+    EXPECT_FALSE(state_of(first).open);
+    EXPECT_TRUE(state_of(second).open);
+    EXPECT_EQ(preferences_file("false", "/tmp/textures"), read_file(kPreferences));
+    EXPECT_EQ("false:/tmp/textures", first_message(second));
+    EXPECT_EQ(1u, state_of(second).messages.size());
+
+    // A third window, opened while the second is open: cancelling the
+    // second leaves the third, which saves and closes on its own.
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::pick_menu(orvella::kSettings, nullptr));
+    const SvApiWindowHandle third = standin::newest_open_window();
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::raise_window_event(second, kReply, ""));
     EXPECT_FALSE(state_of(second).open);
+    EXPECT_TRUE(state_of(third).open);
+    EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::raise_window_event(third, kReply, "true:/tmp/textures"));
+    EXPECT_FALSE(state_of(third).open);
+    EXPECT_EQ(preferences_file("true", "/tmp/textures"), read_file(kPreferences));
+    EXPECT_TRUE(shown_boxes().empty());
 }
 
-TEST_F(SettingsWindow, FolderInPlaceOfThePreferencesShowsDefaultsAndSavesNothing) {
+// A save that did not store both values says so; the window stays open with
+// the file as it was, and once the cause is gone the same window saves.
+TEST_F(SettingsWindow, FailedSaveShowsTheNoticeAndKeepsTheWindowOpen) {
     install_orvella();
-    make_directories(kPreferences);
-    const SvApiWindowHandle window = open_window();
-    EXPECT_EQ("false:" + kDefaultDir, first_message(window));
-    // The save fails as any failed save does: silently, and the window closes.
-    EXPECT_EQ(SVAPI_CALLBACK_DONE,
-              standin::raise_window_event(window, kReply, "true:" + kDefaultDir));
-    EXPECT_FALSE(state_of(window).open);
-    EXPECT_TRUE(shown_boxes().empty());
-    struct stat info {};
-    EXPECT_TRUE(::stat(kPreferences.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-        << "the folder stays";
+    make_directories("/tmp/textures");
+    const std::string old_file = preferences_file("false", "/tmp");
+    struct Case {
+        const char* name;
+        std::function<void()> make, undo;
+    };
+    const std::vector<Case> cases = {
+        {"a folder in place of the file", [] { make_directories(kPreferences); },
+         [] { remove_tree(kPreferences); }},
+        {"no Preferences folder", [] { remove_tree(kHome + "/Library"); },
+         [] { make_directories(kPreferencesDir); }},
+        {"a read-only file in a read-only folder",
+         [&] {
+             write_file(kPreferences, old_file);
+             ASSERT_EQ(0, ::chmod(kPreferences.c_str(), 0444));
+             ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0555));
+         },
+         [] {
+             ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0755));
+             ASSERT_EQ(0, ::chmod(kPreferences.c_str(), 0644));
+         }},
+    };
+    open_window();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make();
+        const std::vector<std::string> before = folder_entries(kPreferencesDir);
+        const std::string before_file = read_file(kPreferences);
+        EXPECT_EQ(SVAPI_CALLBACK_DONE, standin::pick_menu(orvella::kSettings, nullptr));
+        const SvApiWindowHandle window = standin::newest_open_window();
+        const std::size_t boxes_before = shown_box_count();
+        EXPECT_EQ(SVAPI_CALLBACK_FAILED,
+                  standin::raise_window_event(window, kReply, "true:/tmp/textures"));
+        EXPECT_TRUE(state_of(window).open);
+        EXPECT_EQ(boxes_before + 1, shown_box_count());
+        EXPECT_EQ(kNotSaved, shown_boxes().back());
+        EXPECT_EQ(before, folder_entries(kPreferencesDir));
+        EXPECT_EQ(before_file, read_file(kPreferences));
+
+        c.undo();
+        EXPECT_EQ(SVAPI_CALLBACK_DONE,
+                  standin::raise_window_event(window, kReply, "true:/tmp/textures"));
+        EXPECT_FALSE(state_of(window).open);
+        EXPECT_EQ(preferences_file("true", "/tmp/textures"), read_file(kPreferences));
+        remove_tree(kPreferences);
+    }
 }
 
 TEST_F(SettingsWindow, ReadOnlyPreferencesFolderStillSavesIntoItsFile) {

@@ -2,7 +2,7 @@
 // plug-in's hand-off, live-link loader and settings store ask for it.
 #include <cstdio>
 
-#include "handoff/installation_finder.h"
+#include "support/installation_finder.h"
 
 int main() {
     const orvella::InstallationFinder& finder = orvella::installation_finder();

@@ -2,7 +2,7 @@
 // the stand-in libSvPluginAPI, act as the host towards the plug-in, and read
 // back everything the plug-in did.
 //
-// The library behind plugin/sv_plugin_api.h keeps one process-wide state.
+// The library behind host/sv_plugin_api.h keeps one process-wide state.
 // Every function here may be called from any thread unless it says "host
 // thread": those call into the plug-in and must run on the thread that plays
 // the host's main thread (by default the thread that loaded the library; see
@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/sv_plugin_api.h"
+#include "host/sv_plugin_api.h"
 #include "standins/garvento/window_driver.h"
 
 namespace standin {

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "plugin/sv_plugin_api.h"
+#include "host/sv_plugin_api.h"
 #include "standins/garvento/standin_control.h"
 
 // The host's string behind an SvApiString handle.

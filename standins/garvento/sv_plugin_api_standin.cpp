@@ -1,10 +1,10 @@
-// Stand-in host library: every function of plugin/sv_plugin_api.h, behaving
+// Stand-in host library: every function of host/sv_plugin_api.h, behaving
 // as the host does towards a plug-in, and recording each call with its
 // arguments, in order.
 #include <string>
 #include <utility>
 
-#include "plugin/sv_plugin_api.h"
+#include "host/sv_plugin_api.h"
 #include "standins/garvento/standin_export.h"
 #include "standins/garvento/standin_host_state.h"
 

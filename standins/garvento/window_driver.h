@@ -15,7 +15,7 @@
 
 #include <string>
 
-#include "plugin/sv_plugin_api.h"
+#include "host/sv_plugin_api.h"
 
 #define STANDIN_EXPORT __attribute__((visibility("default")))
 

@@ -1,8 +1,9 @@
 // Stand-in for the Orvella renderer: started as `orvella -import FILE`, it
-// records its command line, "imports" FILE by publishing a scene that holds a
+// records its command line and the descriptors it was started with, "imports" FILE by publishing a scene that holds a
 // model of the name found in FILE, stays up for a while and withdraws its
 // scene when it ends. The environment variables listed in CMakeLists.txt
 // choose the behaviour a test needs.
+#include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -81,6 +82,21 @@ std::string scene_text(const std::string& name, const std::string& modelset, lon
     return scene + "</scene>";
 }
 
+// The descriptors open in this process, one number a line; read before it
+// opens any of its own, so they are what it was started with.
+std::string open_descriptors() {
+    std::string list;
+    DIR* const folder = ::opendir("/proc/self/fd");
+    if (folder == nullptr) return list;
+    const std::string own = std::to_string(::dirfd(folder));
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != ".." && name != own) list += name + "\n";
+    }
+    ::closedir(folder);
+    return list;
+}
+
 void pause_ms(long ms) {
     // Waking every 10 ms keeps a stop request prompt.
     for (long waited = 0; waited < ms && !stop_requested; waited += 10) ::usleep(10 * 1000);
@@ -90,7 +106,9 @@ void pause_ms(long ms) {
 
 int main(int argc, char** argv) {
     const long pid = static_cast<long>(::getpid());
+    const std::string descriptors = open_descriptors();
     ::mkdir(channel_directory().c_str(), 0777);
+    publish_file(descriptors_path(pid), descriptors);
 
     std::string command_line;
     for (int i = 0; i < argc; ++i) command_line.append(argv[i]).push_back('\0');

@@ -18,6 +18,10 @@ std::string command_line_path(long pid) {
     return channel_directory() + "/" + std::to_string(pid) + ".cmdline";
 }
 
+std::string descriptors_path(long pid) {
+    return channel_directory() + "/" + std::to_string(pid) + ".fds";
+}
+
 std::string attached_path() { return channel_directory() + "/attached"; }
 
 std::string interleaved_path() { return channel_directory() + "/interleaved"; }

@@ -90,6 +90,30 @@ test("a missing folder shows the host's message and keeps the page open", async 
   assert.equal(h.readPreferences(), h.preferencesFile("true", "/tmp/new-textures"));
 });
 
+test("a save that fails shows the host's message and keeps the page open", async () => {
+  const folder = path.dirname(h.PREFERENCES);
+  fs.chmodSync(h.PREFERENCES, 0o444);
+  fs.chmodSync(folder, 0o555);
+  try {
+    await page.getByLabel("Textures directory").fill("/tmp/new-textures");
+    await page.getByRole("button", { name: "OK" }).click();
+    await h.waitFor(() => dialogs.length > 0, "the host's message box");
+  } finally {
+    fs.chmodSync(folder, 0o755);
+    fs.chmodSync(h.PREFERENCES, 0o644);
+  }
+  assert.deepEqual(dialogs, ["Settings could not be saved to " + h.PREFERENCES]);
+  assert.ok(await page.getByRole("button", { name: "OK" }).isEnabled());
+  assert.notEqual(await closedText(), "The settings window is closed.");
+  assert.equal(host.child.exitCode, null, "the window is still open in the host");
+  assert.equal(h.readPreferences(), STORED);
+
+  // Once the file may be written, the same window saves.
+  await page.getByRole("button", { name: "OK" }).click();
+  await expectClosed();
+  assert.equal(h.readPreferences(), h.preferencesFile("true", "/tmp/new-textures"));
+});
+
 test("Cancel leaves the preferences file as it was", async () => {
   await page.getByLabel("Textures directory").fill("/tmp/new-textures");
   await page.getByLabel("Include avatar").uncheck();

@@ -2,7 +2,8 @@
 // and saves them back; and the same bytes as Orvella's settings file, read
 // for the default textures directory. All of it runs on a 512 KiB stack. For
 // every file: nothing crashes, trips a sanitizer or leaks, the save leaves a
-// file, and a file nested deeper than the plug-in parses reads as no file. For a plain file besides, the values
+// file, a file that did not read whole is kept beside it, and a file nested
+// deeper than the plug-in parses reads as no file. For a plain file besides, the values
 // saved read back as TinyXML's own round trip of them gives them (so the
 // store's keys, defaults and file replacement are checked, not TinyXML's
 // white-space condensing, which the store keeps), and saving the same values
@@ -20,9 +21,9 @@
 
 #include "fuzz_check.h"
 #include "fuzz_support.h"
-#include "handoff/installation_finder.h"
 #include "settings/plugin_settings.h"
 #include "small_stack.h"
+#include "support/installation_finder.h"
 
 using orvella::plugin_settings;
 using orvella_fuzz::read_file;
@@ -61,9 +62,15 @@ void check(const std::string& file) {
         FUZZ_CHECK(textures_dir == settings.default_textures_dir());
     }
 
-    settings.save_settings(include_avatar, textures_dir);
+    FUZZ_CHECK(settings.save_settings(include_avatar, textures_dir));
     const std::string saved = read_file(path);
     FUZZ_CHECK(!saved.empty());
+    // A file that did not read whole is kept beside the saved one.
+    const std::string unread = path + ".unread";
+    if (std::filesystem::exists(unread)) {
+        FUZZ_CHECK(read_file(unread) == file);
+        std::filesystem::remove(unread);
+    }
     if (!plain_file(file)) return;
 
     const std::string prologue = orvella_fuzz::prologue_of(saved);
@@ -73,8 +80,9 @@ void check(const std::string& file) {
     FUZZ_CHECK(settings.textures_dir() ==
                (dir_back.empty() ? settings.default_textures_dir() : dir_back));
 
-    settings.save_settings(include_avatar, textures_dir);
+    FUZZ_CHECK(settings.save_settings(include_avatar, textures_dir));
     FUZZ_CHECK(read_file(path) == saved);
+    FUZZ_CHECK(!std::filesystem::exists(unread));
 }
 
 }  // namespace

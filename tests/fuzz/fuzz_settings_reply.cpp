@@ -1,7 +1,8 @@
 // Any bytes as the settings page's reply (SVAPI_EVENT_PAGE_REPLY), handled
 // by the real settings window against the stand-in host library, with the
 // preferences file in a throw-away home. Properties: the empty reply closes
-// the window and saves nothing; a rejected directory shows the notice, keeps
+// the window and saves nothing; a rejected directory or a reply over 64 KiB
+// shows its notice, keeps
 // the window open and the file unchanged, and returns SVAPI_CALLBACK_FAILED;
 // an accepted one is saved (as TinyXML's own round trip gives it back, for
 // UTF-8 replies: see is_utf8), closes the window and returns
@@ -48,14 +49,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     standin::reset();
     orvella::open_settings_window();
-    const SvApiWindowHandle window = settings_window.window();
+    // Every input's window is the lone open one: number 0.
+    const SvApiWindowHandle window = settings_window.window(0);
     standin::clear_calls();
 
     // The host hands the page's text over NUL-terminated.
     std::string reply(reinterpret_cast<const char*>(data), size);
     reply = reply.substr(0, reply.find('\0'));
     const int result =
-        settings_window.OnCallback(nullptr, orvella::kPageReplyCallback, reply.c_str());
+        settings_window.OnCallback(nullptr, orvella::reply_callback_id(0), reply.c_str());
     const std::vector<standin::Call> calls = standin::plugin_calls();
 
     if (reply.empty()) {
@@ -69,12 +71,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string textures_dir = colon == std::string::npos ? reply : reply.substr(colon + 1);
     const bool accepted = orvella::is_existing_directory(textures_dir) ||
                           textures_dir == settings.default_textures_dir();
-    if (!accepted) {
+    const bool too_long = reply.size() > orvella::kMaxReplyBytes;
+    if (!accepted || too_long) {
         FUZZ_CHECK(result == SVAPI_CALLBACK_FAILED);
         FUZZ_CHECK(calls.size() == 1 && calls[0].function == "SvApiWndMessageBox");
         FUZZ_CHECK(!calls[0].args.empty() &&
-                   calls[0].args[0] == "Textures directory must be an exisiting directory");
+                   calls[0].args[0] == (too_long ? "Settings must be at most 65536 bytes long"
+                                                 : "Textures directory must be an exisiting directory"));
         FUZZ_CHECK(read_file(path) == kSaved);
+        // Cancelled, so the next input's window is number 0 again.
+        settings_window.OnCallback(nullptr, orvella::reply_callback_id(0), "");
         return 0;
     }
     FUZZ_CHECK(result == SVAPI_CALLBACK_DONE);

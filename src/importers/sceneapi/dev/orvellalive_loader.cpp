@@ -5,9 +5,9 @@
 #include <new>
 #include <utility>
 
-#include "handoff/installation_finder.h"
 #include "support/file_log.h"
 #include "support/file_utils.h"
+#include "support/installation_finder.h"
 #include "support/never_destroyed.h"
 
 namespace orvella {
@@ -60,8 +60,9 @@ bool load_orvella_live(const LiveLinkLock&, OrvellaLiveLoader& loader, int lowes
     if (directory.empty()) return false;
 
     const std::string name = version > 5 ? "qororvellalive6" : "qororvellalive";
+    // Only the installation's own file: a relative candidate would be found
+    // in the host's working directory, where anybody may have put a library.
     loader.library = shared_library_open(join_path(directory, name) + ".so");
-    if (!loader.library) loader.library = shared_library_open(join_path(".", name) + ".so");
     if (!loader.library) {
         LOG_LINE(logWARNING) << "NO shared handle";
         return false;

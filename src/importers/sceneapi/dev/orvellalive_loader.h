@@ -11,7 +11,7 @@
 //
 // Lifecycle: absent (no record) -> loading -> loaded. A failed load discards
 // the record and closes the library it opened, so the next request starts
-// over (probe, both candidate paths, the log lines). Once loaded, the record,
+// over (probe, the library file, the log lines). Once loaded, the record,
 // the live object and the library stay until the process ends.
 #pragma once
 
@@ -67,8 +67,8 @@ struct OrvellaLiveLoader {
 QueryApi* qor_get_query_api(const LiveLinkLock& held, int lowest, int highest);
 
 // One loading attempt into an empty record: finds the executable directory,
-// opens the library (the directory's file, then the one in the working
-// directory) and creates the live object. True when the record has one.
+// opens the library file there (never one elsewhere) and creates the live
+// object. True when the record has one.
 bool load_orvella_live(const LiveLinkLock& held, OrvellaLiveLoader& loader, int lowest,
                        int highest);
 

@@ -1,4 +1,4 @@
-#include "handoff/installation_finder.h"
+#include "support/installation_finder.h"
 
 #include <cstdio>
 #include <type_traits>

@@ -1,6 +1,6 @@
-#include "plugin/message_box.h"
+#include "host/message_box.h"
 
-#include "plugin/sv_plugin_api.h"
+#include "host/sv_plugin_api.h"
 
 namespace orvella {
 

@@ -1,0 +1,90 @@
+#include "support/process_start.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+
+#ifdef __APPLE__
+#include <crt_externs.h>
+#elif defined(__GLIBC__)
+#if __GLIBC__ < 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ < 34)
+#error "posix_spawn_file_actions_addclosefrom_np needs glibc 2.34 or later"
+#endif
+extern char** environ;
+#else
+#error "closing the host's descriptors in the renderer is implemented for macOS and glibc only"
+#endif
+
+namespace orvella {
+namespace {
+
+// A shared library has no `environ` of its own on macOS.
+char** host_environment() {
+#ifdef __APPLE__
+    return *::_NSGetEnviron();
+#else
+    return environ;
+#endif
+}
+
+constexpr int kStandardStreams = 3;  // input, output, error
+
+// A posix_spawn object, destroyed with its owner.
+template <typename Object, int (*initialize)(Object*), int (*destroy)(Object*)>
+class SpawnObject {
+public:
+    SpawnObject() : ready_(initialize(&object_) == 0) {}
+    ~SpawnObject() {
+        if (ready_) destroy(&object_);
+    }
+    SpawnObject(const SpawnObject&) = delete;
+    SpawnObject& operator=(const SpawnObject&) = delete;
+    bool ready() const { return ready_; }
+    Object* get() { return &object_; }
+
+private:
+    Object object_;
+    bool ready_;
+};
+
+using SpawnAttributes =
+    SpawnObject<posix_spawnattr_t, ::posix_spawnattr_init, ::posix_spawnattr_destroy>;
+using SpawnFileActions = SpawnObject<posix_spawn_file_actions_t, ::posix_spawn_file_actions_init,
+                                     ::posix_spawn_file_actions_destroy>;
+
+// Arranges that the new process keeps the standard streams and nothing else.
+bool keep_only_standard_streams(SpawnAttributes& attributes, SpawnFileActions& actions) {
+#ifdef __APPLE__
+    // Every descriptor is closed unless a file action names it; a stream the
+    // host has closed is left closed (naming it would fail the start).
+    if (::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_CLOEXEC_DEFAULT) != 0)
+        return false;
+    for (int fd = 0; fd < kStandardStreams; ++fd)
+        if (::fcntl(fd, F_GETFD) != -1 &&
+            ::posix_spawn_file_actions_addinherit_np(actions.get(), fd) != 0)
+            return false;
+    return true;
+#else
+    (void)attributes;
+    return ::posix_spawn_file_actions_addclosefrom_np(actions.get(), kStandardStreams) == 0;
+#endif
+}
+
+}  // namespace
+
+pid_t start_process(const char* path, char* const arguments[]) {
+    SpawnAttributes attributes;
+    SpawnFileActions actions;
+    if (!attributes.ready() || !actions.ready()) return -1;
+    if (!keep_only_standard_streams(attributes, actions)) return -1;
+    // Both C libraries report a program that cannot be executed here, not
+    // as an exit status of the new process: glibc waits for the exec in the
+    // child (and reaps a child whose exec failed), and macOS creates the
+    // process in a single system call.
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, path, actions.get(), attributes.get(), arguments,
+                      host_environment()) != 0)
+        return -1;
+    return pid;
+}
+
+}  // namespace orvella
