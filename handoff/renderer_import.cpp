@@ -64,7 +64,7 @@ bool check_imported_model(const ImportRequest& request, pid_t pid, ReplyMemory& 
         if (!api->attach_process(static_cast<std::int64_t>(pid))) return false;
         const char* text = api->scene_xml();
         if (text == nullptr) return false;
-        xml_text_assign(reply, text);
+        reply.assign(text);  // into the buffer kept from one reply to the next
     }
     // What the parse could not confirm is not parsed: the very reply the
     // last parse did not confirm, or one that cannot hold the name.

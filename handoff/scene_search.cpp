@@ -21,9 +21,9 @@ const TiXmlElement* find_named_model(const TiXmlElement* element, const std::str
     return nullptr;
 }
 
-bool reply_names_model(std::string& reply, const std::string& name) {
+bool reply_names_model(const std::string& reply, const std::string& name) {
     TiXmlDocument document;
-    parse_xml_buffer(document, reply);  // errors are not examined: whatever parsed is searched
+    parse_xml_text(document, reply);  // errors are not examined: whatever parsed is searched
     const TiXmlElement* root = document.FirstChildElement();
     return root != nullptr && find_named_model(root, name, kSceneSearchDepth) != nullptr;
 }

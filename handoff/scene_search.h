@@ -27,8 +27,7 @@ const TiXmlElement* find_named_model(const TiXmlElement* element, const std::str
 // A poll attempt's parse and search: `reply` (up to its first NUL) parsed as
 // outside XML is (support/xml_input.h), parse errors not examined, and
 // searched from its first element, kSceneSearchDepth levels deep. True when
-// that finds the model. Parses where the text lies: `reply` keeps its bytes
-// (cut at its first NUL) and its buffer.
-bool reply_names_model(std::string& reply, const std::string& name);
+// that finds the model.
+bool reply_names_model(const std::string& reply, const std::string& name);
 
 }  // namespace orvella

@@ -23,17 +23,8 @@ namespace orvella {
 constexpr std::size_t kMaxXmlDepth = TIXML_MAX_ELEMENT_DEPTH;
 
 // TiXmlDocument::Parse of `text` (up to its first NUL).
-void parse_xml_text(TiXmlDocument& document, std::string text,
+void parse_xml_text(TiXmlDocument& document, const std::string& text,
                     TiXmlEncoding encoding = TIXML_DEFAULT_ENCODING);
-
-// The same parse of `text` where it lies; `text` is cut at its first NUL.
-void parse_xml_buffer(TiXmlDocument& document, std::string& text,
-                      TiXmlEncoding encoding = TIXML_DEFAULT_ENCODING);
-
-// A copy of a NUL-terminated text.
-std::string xml_text_copy(const char* text);
-// The same copy into `buffer`, which keeps its capacity when that suffices.
-void xml_text_assign(std::string& buffer, const char* text);
 
 // The largest preferences or settings file read: both hold a few short
 // values, so 4 MiB is far above any real one. A larger file reads as an
