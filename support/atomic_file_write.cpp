@@ -11,7 +11,6 @@
 #include <memory>
 #include <utility>
 
-#include "support/descriptor.h"
 #include "support/file_owner.h"
 #include "support/file_utils.h"
 
@@ -113,28 +112,8 @@ bool print_to_memory(const std::function<bool(std::FILE*)>& write, std::string& 
     return true;
 }
 
-bool write_at(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                                     static_cast<off_t>(done));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-bool read_whole(int fd, std::size_t size, std::string& bytes) {
-    bytes.resize(size);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got = ::pread(fd, &bytes[done], size - done, static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
+bool write_at_start(int fd, const std::string& bytes) {
+    return write_all_at(fd, bytes.data(), bytes.size(), 0);
 }
 
 // Makes the disk hold room for a file of `size` bytes at `fd`, whose first
@@ -166,30 +145,25 @@ bool reserve(int fd, std::size_t old_size, std::size_t size) {
 bool write_in_place(const std::string& target, const std::function<bool(std::FILE*)>& write) {
     std::string contents;
     if (!print_to_memory(write, contents)) return false;
-    const Descriptor file(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (file.get() < 0) return false;
-    const int fd = file.get();
     struct stat info {};
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-        static_cast<std::uint64_t>(info.st_size) > kMaxInPlaceBytes || flags < 0 ||
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        return false;
-    }
+    const Descriptor file = open_regular_file(target, O_RDWR, info);
+    const int fd = file.get();
+    if (fd < 0 || static_cast<std::uint64_t>(info.st_size) > kMaxInPlaceBytes) return false;
     std::string old_contents;
     const std::size_t old_size = static_cast<std::size_t>(info.st_size);
-    if (!read_whole(fd, old_size, old_contents)) return false;
+    if (!read_open_file(fd, old_size, old_size, old_contents) || old_contents.size() != old_size)
+        return false;
     if (!reserve(fd, old_size, contents.size())) {
         // A reservation that failed part-way may have grown the file.
         (void)::ftruncate(fd, static_cast<off_t>(old_size));
         return false;
     }
-    if (write_at(fd, contents) && ::ftruncate(fd, static_cast<off_t>(contents.size())) == 0 &&
+    if (write_at_start(fd, contents) && ::ftruncate(fd, static_cast<off_t>(contents.size())) == 0 &&
         sync_to_disk(fd)) {
         return true;
     }
     // Best effort: the old bytes fit where they were.
-    if (write_at(fd, old_contents)) (void)::ftruncate(fd, static_cast<off_t>(old_size));
+    if (write_at_start(fd, old_contents)) (void)::ftruncate(fd, static_cast<off_t>(old_size));
     (void)sync_to_disk(fd);
     return false;
 }

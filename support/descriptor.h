@@ -11,6 +11,7 @@ public:
     ~Descriptor() {
         if (fd_ >= 0) ::close(fd_);
     }
+    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
 

@@ -8,13 +8,23 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "support/descriptor.h"
-
 namespace orvella {
-namespace {
 
-// Reads into `contents` until end of file or until it holds `limit` bytes.
-bool read_up_to(int fd, std::size_t limit, std::size_t size_hint, std::string& contents) {
+Descriptor open_regular_file(const std::string& path, int flags, struct stat& info) {
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer; the kind
+    // of file is then judged on what was opened, not on an earlier stat.
+    Descriptor file(::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0) return file;
+    const int status = ::fcntl(file.get(), F_GETFL);
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+        status < 0 || ::fcntl(file.get(), F_SETFL, status & ~O_NONBLOCK) != 0) {
+        errno = EINVAL;
+        return Descriptor(-1);
+    }
+    return file;
+}
+
+bool read_open_file(int fd, std::size_t limit, std::size_t size_hint, std::string& contents) {
     std::size_t used = 0;
     contents.resize(std::min(limit, size_hint));
     for (;;) {
@@ -32,25 +42,27 @@ bool read_up_to(int fd, std::size_t limit, std::size_t size_hint, std::string& c
     return true;
 }
 
-}  // namespace
+bool write_all_at(int fd, const char* data, std::size_t size, off_t offset) {
+    while (size > 0) {
+        const ssize_t put = ::pwrite(fd, data, size, offset);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        data += put;
+        size -= static_cast<std::size_t>(put);
+        offset += put;
+    }
+    return true;
+}
 
 bool read_regular_file(const std::string& path, std::size_t max_bytes, std::string& contents) {
     contents.clear();
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer; the kind
-    // of file is then judged on what was opened, not on an earlier stat.
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (file.get() < 0) return false;
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-        static_cast<std::uint64_t>(info.st_size) > max_bytes) {
-        return false;
-    }
-    const int flags = ::fcntl(file.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return false;
+    const Descriptor file = open_regular_file(path, O_RDONLY, info);
+    if (file.get() < 0 || static_cast<std::uint64_t>(info.st_size) > max_bytes) return false;
     // One byte past the bound tells a file that grew beyond it.
     const std::size_t limit = max_bytes < SIZE_MAX ? max_bytes + 1 : max_bytes;
     const std::size_t size = static_cast<std::size_t>(info.st_size);
-    if (!read_up_to(file.get(), limit, size + 1, contents) || contents.size() > max_bytes) {
+    if (!read_open_file(file.get(), limit, size + 1, contents) || contents.size() > max_bytes) {
         contents.clear();
         return false;
     }

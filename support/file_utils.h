@@ -5,10 +5,32 @@
 // exception; all may run on any thread.
 #pragma once
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
 
+#include "support/descriptor.h"
+
 namespace orvella {
+
+// The regular file at `path` (links followed), opened with `flags` (its
+// access mode and any extra flags; close-on-exec and no controlling
+// terminal are added), with `info` filled from what was opened. Opened
+// without blocking, so a FIFO is refused instead of waited on; the
+// descriptor returned blocks. -1 (errno EINVAL for what is no regular
+// file) when it cannot be opened or is no regular file.
+Descriptor open_regular_file(const std::string& path, int flags, struct stat& info);
+
+// Reads from `fd`'s position into `contents` until the end of the file or
+// until it holds `limit` bytes; `size_hint`, the size expected, saves
+// regrowing. False on a read error.
+bool read_open_file(int fd, std::size_t limit, std::size_t size_hint, std::string& contents);
+
+// Writes all `size` bytes at `offset` of `fd`; false on an error or when
+// the disk takes no more.
+bool write_all_at(int fd, const char* data, std::size_t size, off_t offset);
 
 // The whole file at `path` (links followed), when it is a regular file of at
 // most `max_bytes` bytes: true, and `contents` holds its bytes. Anything else
