@@ -11,7 +11,7 @@ using orvella::ReplyMemory;
 namespace {
 
 // What the attempt's parse and search answer.
-bool parse_confirms(std::string reply, const std::string& name) {
+bool parse_confirms(const std::string& reply, const std::string& name) {
     return orvella::reply_names_model(reply, name);
 }
 
