@@ -19,11 +19,18 @@ std::mutex& live_link_mutex() {
     return mutex.get();
 }
 
-// The one loader record; null while absent. A loaded record lives in
-// static storage and is never destroyed: the library behind it stays loaded
-// until the process ends, and a worker may still use it while the process
-// exits. (Static, not heap: nothing is left unreachable once the plug-in
-// is unloaded.)
+// The loader record: the live object (null until orvella_live_initialize
+// returned one) and the library it came from (empty until a file opened).
+struct OrvellaLiveLoader {
+    OrvellaLive* live = nullptr;
+    SharedLibrary library;
+};
+
+// The one loader record; null while absent, and published only with a live
+// object. A loaded record lives in static storage and is never destroyed:
+// the library behind it stays loaded until the process ends, and a worker
+// may still use it while the process exits. (Static, not heap: nothing is
+// left unreachable once the plug-in is unloaded.)
 OrvellaLiveLoader* orvella_live_loader = nullptr;
 alignas(OrvellaLiveLoader) unsigned char loaded_record[sizeof(OrvellaLiveLoader)];
 
@@ -53,7 +60,12 @@ SharedLibrary shared_library_open(const std::string& path) {
     return SharedLibrary(::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL));
 }
 
-bool load_orvella_live(const LiveLinkLock&, OrvellaLiveLoader& loader, int lowest, int highest) {
+namespace {
+
+// One loading attempt into an empty record, under the live-link lock: finds
+// the executable directory, opens the library file there (never one
+// elsewhere) and creates the live object. True when the record has one.
+bool load_orvella_live(OrvellaLiveLoader& loader, int lowest, int highest) {
     int version = -1;
     const std::string directory =
         installation_finder().orvella_install_directory(lowest, highest, version);
@@ -74,7 +86,9 @@ bool load_orvella_live(const LiveLinkLock&, OrvellaLiveLoader& loader, int lowes
     return loader.live != nullptr;
 }
 
-QueryApi* qor_get_query_api(const LiveLinkLock& held, int lowest, int highest) {
+}  // namespace
+
+QueryApi* qor_get_query_api(const LiveLinkLock&, int lowest, int highest) {
     LOG_LINE(logDEBUG4) << "qor_get_query_api -> orvella_live_loader: "
                         << static_cast<const void*>(orvella_live_loader);
     if (orvella_live_loader == nullptr) {
@@ -82,10 +96,9 @@ QueryApi* qor_get_query_api(const LiveLinkLock& held, int lowest, int highest) {
         // can see it in between, and an attempt that fails (or throws)
         // leaves the loader absent. Discarding it closes the library.
         OrvellaLiveLoader loader;
-        if (!load_orvella_live(held, loader, lowest, highest)) return nullptr;
+        if (!load_orvella_live(loader, lowest, highest)) return nullptr;
         orvella_live_loader = new (loaded_record) OrvellaLiveLoader(std::move(loader));
     }
-    if (orvella_live_loader->live == nullptr) return nullptr;
     return orvella_live_loader->live->query_api();
 }
 

@@ -52,25 +52,12 @@ private:
     void* handle_ = nullptr;
 };
 
-// The loader record: the live object (null until orvella_live_initialize
-// returned one) and the library it came from (empty until a file opened).
-struct OrvellaLiveLoader {
-    OrvellaLive* live = nullptr;
-    SharedLibrary library;
-};
-
 // The query interface of the installed Orvella's live-link library, loading
 // it on first use; null when there is no installation, no library file, no
 // live object, or query_api() gives none. [lowest, highest] are the normal
 // builds probed for the installation (the hand-off passes 8 and 9); the
 // "_floating" builds 20 down to 5 are probed as well. Logs its steps.
 QueryApi* qor_get_query_api(const LiveLinkLock& held, int lowest, int highest);
-
-// One loading attempt into an empty record: finds the executable directory,
-// opens the library file there (never one elsewhere) and creates the live
-// object. True when the record has one.
-bool load_orvella_live(const LiveLinkLock& held, OrvellaLiveLoader& loader, int lowest,
-                       int highest);
 
 // Logs and opens one library file (RTLD_LAZY | RTLD_LOCAL); empty on failure,
 // whose reason is not looked at.
