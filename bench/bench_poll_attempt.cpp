@@ -21,6 +21,7 @@
 
 #include "bench_support.h"
 #include "handoff/renderer_import.h"
+#include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "src/importers/sceneapi/dev/orvella_live.h"
 #include "standins/orvella/scene_channel.h"
@@ -49,7 +50,8 @@ void BM_PollAttempt(benchmark::State& state) {
     request.name = kModel;
     request.path = "/tmp/Skirt.fbx";
     for (auto _ : state) {
-        const bool confirmed = orvella::check_imported_model(request, ::getpid());
+        orvella::ReplyMemory memory;  // each attempt a first one
+        const bool confirmed = orvella::check_imported_model(request, ::getpid(), memory);
         if (!confirmed) {
             state.SkipWithError("the model was not confirmed");
             break;

@@ -34,8 +34,6 @@ std::atomic<int (*)(useconds_t)> poll_sleep{standard_sleep};
 
 }  // namespace
 
-PollPace default_poll_pace() { return {standard_clock, standard_sleep}; }
-
 void set_poll_pace(PollPace pace) {
     poll_clock.store(pace.clock != nullptr ? pace.clock : standard_clock);
     poll_sleep.store(pace.sleep != nullptr ? pace.sleep : standard_sleep);
@@ -72,11 +70,6 @@ bool check_imported_model(const ImportRequest& request, pid_t pid, ReplyMemory& 
     if (reply_names_model(reply, request.name)) return true;
     memory.remember_unconfirmed();
     return false;
-}
-
-bool check_imported_model(const ImportRequest& request, pid_t pid) {
-    ReplyMemory memory;
-    return check_imported_model(request, pid, memory);
 }
 
 void import_into_orvella(ImportRequest& request) {

@@ -58,18 +58,16 @@ pid_t launch_orvella(const ImportRequest& request, const std::string& executable
 // when it is the very reply of the last attempt that parsed without
 // confirming, nor when it cannot hold the name (handoff/reply_screen.h).
 bool check_imported_model(const ImportRequest& request, pid_t pid, ReplyMemory& memory);
-// An attempt with no attempt before it.
-bool check_imported_model(const ImportRequest& request, pid_t pid);
 
 // The processor-time clock and the sleep that pace the poll. Production uses
 // std::clock and usleep; a test (or an in-process test host) can put others
 // in place before any hand-off starts, so a timeout need not burn 20 s of
-// processor time. Not exported from the plug-in.
+// processor time. A null member puts the production one back. Not exported
+// from the plug-in.
 struct PollPace {
     std::clock_t (*clock)();
     int (*sleep)(useconds_t microseconds);
 };
-PollPace default_poll_pace();
 void set_poll_pace(PollPace pace);
 
 }  // namespace orvella

@@ -78,7 +78,7 @@ protected:
     }
     void TearDown() override {
         EXPECT_TRUE(wait_for_hand_offs(0, threads_before)) << "a hand-off did not end";
-        set_poll_pace(default_poll_pace());
+        set_poll_pace({});
         ::unsetenv("ORVELLA_STANDIN_REPLY");
         ::unsetenv("ORVELLA_STANDIN_DEPTH");
         ::unsetenv("ORVELLA_STANDIN_DEEP_BRANCH");

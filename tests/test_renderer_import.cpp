@@ -106,7 +106,7 @@ protected:
         PublishedClock::reset();
         set_poll_pace({PublishedClock::clock, PublishedClock::sleep});
     }
-    void TearDown() override { set_poll_pace(default_poll_pace()); }
+    void TearDown() override { set_poll_pace({}); }
 
     // An exported file naming its model as the export service writes it.
     std::string export_file(const std::string& model, const std::string& file = "Coat") {

@@ -57,7 +57,7 @@ TEST(ConcurrentHandOffs, EachConfirmsExactlyItsOwnModel) {
             import_into_orvella(request);
         });
     for (std::thread& worker : workers) worker.join();
-    set_poll_pace(default_poll_pace());
+    set_poll_pace({});
 
     for (const ImportRequest& request : requests)
         EXPECT_EQ(kImportConfirmed, request.status) << request.name;

@@ -29,6 +29,7 @@
 #include "fuzz_check.h"
 #include "name_and_reply.h"
 #include "handoff/renderer_import.h"
+#include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "small_stack.h"
 
@@ -99,7 +100,8 @@ void check(const std::string& input) {
     orvella::ImportRequest request;
     request.name = name;
     request.path = "/tmp/garment.fbx";
-    const bool confirmed = orvella::check_imported_model(request, ::getpid());
+    orvella::ReplyMemory memory;  // no attempt before this one
+    const bool confirmed = orvella::check_imported_model(request, ::getpid(), memory);
 
     TiXmlDocument document;
     // The text ends at the reply's first zero byte, as the parser reads it.
