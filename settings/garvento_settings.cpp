@@ -55,10 +55,6 @@ bool GarventoSettings::is_open(std::size_t number) const {
     return number < windows_.size() && windows_[number].open;
 }
 
-SvApiWindowHandle GarventoSettings::window(std::size_t number) const {
-    return is_open(number) ? windows_[number].handle : 0;
-}
-
 void GarventoSettings::close_window(std::size_t number) {
     windows_[number].open = false;
     SvApiWndHTMLClose(windows_[number].handle);
@@ -72,7 +68,8 @@ int GarventoSettings::OnCallback(SvApiGarmentId, intptr_t callback_id,
         const std::size_t number = static_cast<std::size_t>(callback_id) / 2;
         // An event of a window the plug-in closed, or never opened.
         if (!is_open(number)) return SVAPI_CALLBACK_DONE;
-        if (callback_id == ready_callback_id(number)) return send_current_settings(window(number));
+        if (callback_id == ready_callback_id(number))
+            return send_current_settings(windows_[number].handle);
         return handle_reply(number, data ? data : "");
     });
 }

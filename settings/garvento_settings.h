@@ -52,9 +52,6 @@ public:
     // Takes the window just opened and returns its number: the lowest one
     // no open window has.
     std::size_t add_window(SvApiWindowHandle window);
-    // Whether a window of that number is open, and its handle.
-    bool is_open(std::size_t number) const;
-    SvApiWindowHandle window(std::size_t number) const;
 
     // Host thread. A ready id: sends the current settings to its window.
     // A reply id: handles the page's reply; returns SVAPI_CALLBACK_FAILED
@@ -70,6 +67,8 @@ public:
                    const char* data) noexcept override;
 
 private:
+    // Whether a window of that number is open.
+    bool is_open(std::size_t number) const;
     int send_current_settings(SvApiWindowHandle window);
     int handle_reply(std::size_t number, const char* reply);
     void close_window(std::size_t number);

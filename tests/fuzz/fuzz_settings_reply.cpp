@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     standin::reset();
     orvella::open_settings_window();
     // Every input's window is the lone open one: number 0.
-    const SvApiWindowHandle window = settings_window.window(0);
+    const SvApiWindowHandle window = standin::newest_open_window();
     standin::clear_calls();
 
     // The host hands the page's text over NUL-terminated.
