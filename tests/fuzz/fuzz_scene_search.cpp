@@ -25,13 +25,13 @@
 #include <utility>
 #include <vector>
 
-#include "bounded_parse.h"
 #include "fuzz_check.h"
 #include "name_and_reply.h"
 #include "handoff/renderer_import.h"
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "small_stack.h"
+#include "support/xml_input.h"
 
 namespace {
 
@@ -106,7 +106,7 @@ void check(const std::string& input) {
     TiXmlDocument document;
     // The text ends at the reply's first zero byte, as the parser reads it.
     // A reply nested too deep is not read, and confirms nothing.
-    orvella_fuzz::parse_within_limit(document, reply.c_str(), TIXML_DEFAULT_ENCODING);
+    orvella::parse_xml_text(document, reply);
     const TiXmlElement* root = document.FirstChildElement();
     const TiXmlElement* expected = expected_model(root, name);
     FUZZ_CHECK(confirmed == (expected != nullptr));

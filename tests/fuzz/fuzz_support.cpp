@@ -11,8 +11,8 @@
 #include <iterator>
 #include <vector>
 
-#include "bounded_parse.h"
 #include "fuzz_check.h"
+#include "support/xml_input.h"
 
 namespace orvella_fuzz {
 
@@ -104,9 +104,8 @@ bool parse_as_loaded(TiXmlDocument& document, const std::string& bytes) {
             text += bytes[i];
         }
     }
-    if (parse_within_limit(document, text.c_str(), TIXML_ENCODING_UNKNOWN)) return true;
-    document.SetError(TiXmlBase::TIXML_ERROR, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
-    return false;
+    orvella::parse_xml_text(document, text, TIXML_ENCODING_UNKNOWN);
+    return document.ErrorId() != TiXmlBase::TIXML_ERROR_ELEMENT_TOO_DEEP;
 }
 
 namespace {

@@ -39,9 +39,9 @@ std::string tinyxml_round_trip(const std::string& value, const std::string& prol
 
 // Parses `bytes` as TiXmlDocument::LoadFile reads a file (line ends made
 // "\n", the encoding found from the text, the text ending at its first zero
-// byte). A text nested deeper than the plug-in parses is not read (see
-// bounded_parse.h): the document stays empty and in error, and the result
-// is false.
+// byte), through the plug-in's own parse_xml_text. A text nested deeper than
+// the plug-in parses is not read: the document stays empty and in error,
+// and the result is false.
 bool parse_as_loaded(TiXmlDocument& document, const std::string& bytes);
 
 // Whether the document loaded without error and reads back, saved as
