@@ -13,7 +13,6 @@ const { chromium } = require("playwright-core");
 const HOME = os.homedir();
 const PREFERENCES = path.join(HOME, "Library/Preferences/com.qorvane.orvella.garvento.plist");
 const ORVELLA_TEXTURES = "/tmp/orvella-textures";
-const DEFAULT_DIR = ORVELLA_TEXTURES + "/Garvento";
 
 function required(name) {
   const value = process.env[name];
@@ -30,8 +29,8 @@ function preferencesFile(avatar, dir) {
     "</orvella_garvento_settings>\n";
 }
 
-// Orvella 9, whose settings name ORVELLA_TEXTURES, so the plug-in's default
-// directory is DEFAULT_DIR.
+// Orvella 9, whose settings name ORVELLA_TEXTURES, from which the plug-in
+// derives its default directory.
 function installOrvella() {
   fs.mkdirSync("/Applications/Orvella9.app/Contents/MacOS", { recursive: true });
   const support = "/Library/Application Support/Orvella9";
@@ -101,6 +100,6 @@ async function launchBrowser() {
 }
 
 module.exports = {
-  PREFERENCES, DEFAULT_DIR, preferencesFile, installOrvella, readPreferences, waitFor,
+  PREFERENCES, preferencesFile, installOrvella, readPreferences, waitFor,
   startHost, stopHost, launchBrowser,
 };
