@@ -134,40 +134,6 @@ TEST_F(PluginInHost, SettingsEntryReturnsZeroWhateverTheWindowDoes) {
     standin::set_window_driver(nullptr);
 }
 
-TEST_F(PluginInHost, RenderExportsAndRegistersTheHandler) {
-    make_directories(kPreferencesDir);
-    make_directories("/tmp/tex");
-    write_file(kPreferences, kDeclaration +
-                                 "<orvella_garvento_settings>\n    <IncludeAvatar>true</IncludeAvatar>\n"
-                                 "    <TexturesDir>/tmp/tex</TexturesDir>\n</orvella_garvento_settings>\n");
-    ASSERT_EQ(SVAPI_PLUGIN_REGISTERED, plugin->init());
-    standin::clear_calls();
-    standin::set_garment(standin::garment_id(3), "Dress");
-    const std::size_t threads_before = standin::process_threads();
-    EXPECT_EQ(SVAPI_CALLBACK_DONE,
-              standin::pick_menu(orvella::kRenderToOrvella, standin::garment_id(3)));
-    // No Orvella here: the hand-off removes the file and reports; the
-    // plug-in must not be unloaded under it.
-    EXPECT_TRUE(standin::pump_until(
-        [&] {
-            return standin::exported_files_left().empty() && standin::delivered_requests() == 1 &&
-                   standin::process_threads() <= threads_before;
-        },
-        std::chrono::seconds(30)));
-    // The host thread's six calls; then the worker's request and the box
-    // the handler showed for it.
-    const std::vector<std::string> lines = call_lines();
-    ASSERT_EQ(8u, lines.size());
-    EXPECT_EQ("SvApiRenderExport3DObject(3, {\"include_avatar\":true,\"layout\":{\"layout_uv\":{\"piece\":"
-              "\"per_piece_square\",\"export_inside\":true}},\"path\":\"/tmp/tex/Dress.fbx\"})",
-              lines[3]);
-    EXPECT_EQ("SvApiUpdateSessionFunctionSet_v2(object#2)", lines[4])
-        << "the import-error handler, not the menu object";
-    EXPECT_EQ("wrote /tmp/tex/Dress.fbx", standin::plugin_calls().at(3).note);
-    EXPECT_EQ("SvApiWndMessageBox(Import failed with error: ORVELLA INSTALLATION NOT FOUND, 0)",
-              lines[7]);
-}
-
 TEST(PluginBinary, ExportsOnlyItsEntryPoint) {
     const CommandRun symbols = run(std::string("nm -D --defined-only ") + ORVELLA_PLUGIN_PATH);
     ASSERT_EQ(0, symbols.status) << symbols.output;
@@ -187,9 +153,7 @@ TEST(GarventoProgram, RendersAndReportsAFailedExport) {
     ASSERT_TRUE(in_sandbox());
     make_directories(kPreferencesDir);
     make_directories("/tmp/tex");
-    write_file(kPreferences, kDeclaration +
-                                 "<orvella_garvento_settings>\n    <IncludeAvatar>false</IncludeAvatar>\n"
-                                 "    <TexturesDir>/tmp/tex</TexturesDir>\n</orvella_garvento_settings>\n");
+    write_file(kPreferences, preferences_file("false", "/tmp/tex"));
 
     const CommandRun good = run(garvento("render Dress"));
     EXPECT_EQ(0, good.status) << good.output;
@@ -222,7 +186,8 @@ TEST(GarventoProgram, RendersAndReportsAFailedExport) {
 // Whatever lies at the paths of Orvella's settings file and of the
 // preferences file, the plug-in registers and renders; what it cannot read
 // as a regular file of plausible size, or parse without nesting too deep,
-// reads as a missing file.
+// reads as a missing file. (The settings store's own tests put the other
+// kinds of file at the preferences path.)
 TEST(GarventoProgram, UnreadableFilesReadAsMissing) {
     ASSERT_TRUE(in_sandbox());
     const std::string settings_file = support_folder(9) + "OV9Settings.xml";
@@ -230,9 +195,6 @@ TEST(GarventoProgram, UnreadableFilesReadAsMissing) {
     const std::function<void(const std::string&)> folder = make_directories;
     const std::function<void(const std::string&)> fifo = [](const std::string& path) {
         ASSERT_EQ(0, ::mkfifo(path.c_str(), 0644));
-    };
-    const std::function<void(const std::string&)> zero = [](const std::string& path) {
-        ASSERT_EQ(0, ::symlink("/dev/zero", path.c_str()));
     };
     // 60,000 levels (420 KB) below values either file would give.
     const std::function<void(const std::string&)> deep = [](const std::string& path) {
@@ -248,9 +210,6 @@ TEST(GarventoProgram, UnreadableFilesReadAsMissing) {
     const std::vector<Case> cases = {
         {settings_file, folder, "/tmp/tex"},
         {settings_file, fifo, "/tmp/tex"},
-        {kPreferences, folder, orvella_default},
-        {kPreferences, zero, orvella_default},
-        {kPreferences, fifo, orvella_default},
         {settings_file, deep, "/tmp/tex"},
         {kPreferences, deep, orvella_default},
     };
