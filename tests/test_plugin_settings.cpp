@@ -92,12 +92,7 @@ TEST_F(PluginSettingsTest, WithoutFileDefaultsThenSaveCreatesTheFiveLines) {
     EXPECT_EQ("", settings.read_value("IncludeAvatar"));
 
     settings.save_settings("true", "/data/tex");
-    EXPECT_EQ(kDeclaration +
-                  "<orvella_garvento_settings>\n"
-                  "    <IncludeAvatar>true</IncludeAvatar>\n"
-                  "    <TexturesDir>/data/tex</TexturesDir>\n"
-                  "</orvella_garvento_settings>\n",
-              read_file(kPreferences));
+    EXPECT_EQ(preferences_file("true", "/data/tex"), read_file(kPreferences));
     EXPECT_EQ("true", settings.include_avatar());
     EXPECT_EQ("/data/tex", settings.textures_dir());
     EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
@@ -140,12 +135,7 @@ TEST_F(PluginSettingsTest, EmptyValuesSaveEmptyPairsAndReadAsDefaults) {
     install_orvella_settings(9, "<s><folders><textures_default>/T</textures_default></folders></s>");
     const PluginSettings settings;
     settings.save_settings("", "");
-    EXPECT_EQ(kDeclaration +
-                  "<orvella_garvento_settings>\n"
-                  "    <IncludeAvatar></IncludeAvatar>\n"
-                  "    <TexturesDir></TexturesDir>\n"
-                  "</orvella_garvento_settings>\n",
-              read_file(kPreferences));
+    EXPECT_EQ(preferences_file("", ""), read_file(kPreferences));
     EXPECT_EQ("false", settings.include_avatar());
     EXPECT_EQ("/T/Garvento", settings.textures_dir());
     // The empty elements take a value again.
