@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <string>
+
 #include "sandbox_files.h"
 #include "support/file_utils.h"
 #include "support/path_tests.h"
@@ -14,25 +16,34 @@ protected:
     void SetUp() override { ASSERT_TRUE(in_sandbox()); }
 };
 
-TEST_F(FileUtils, IsDirectoryFollowsStat) {
+// The two directory tests differ in how a NUL byte in the path is read.
+TEST_F(FileUtils, DirectoryTestsFollowLinks) {
     make_directories("/tmp/dir");
     write_file("/tmp/file", "x");
     ASSERT_EQ(0, ::symlink("/tmp/dir", "/tmp/link-to-dir"));
     ASSERT_EQ(0, ::symlink("/tmp/file", "/tmp/link-to-file"));
-
-    struct Case { const char* path; bool expected; } cases[] = {
-        {"/tmp/dir", true},
-        {"/tmp/dir/", true},
-        {"/tmp/link-to-dir", true},
-        {"/tmp/link-to-dir/", true},
-        {"/tmp/file", false},
-        {"/tmp/file/", false},
-        {"/tmp/link-to-file", false},
-        {"/tmp/missing", false},
-        {"/tmp/missing/", false},
-        {"", false},
+    ASSERT_EQ(0, ::symlink("/tmp/missing", "/tmp/dangling"));
+    struct Case { std::string path; bool directory; bool existing_directory; } cases[] = {
+        {"/tmp/dir", true, true},
+        {"/tmp/dir/", true, true},
+        {"/tmp/link-to-dir", true, true},
+        {"/tmp/link-to-dir/", true, true},
+        {"/tmp/file", false, false},
+        {"/tmp/file/", false, false},
+        {"/tmp/link-to-file", false, false},
+        {"/tmp/dangling", false, false},
+        {"/tmp/missing", false, false},
+        {"/tmp/missing/", false, false},
+        {"", false, false},
+        // A stored "&#0;" puts a NUL into the textures directory: the whole
+        // value is no directory, whatever its first part names.
+        {std::string("/tmp/dir\0junk", 13), true, false},
+        {std::string("/tmp/dir\0", 9), true, false},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.expected, is_directory(c.path)) << c.path;
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.directory, is_directory(c.path)) << c.path;
+        EXPECT_EQ(c.existing_directory, is_existing_directory(c.path)) << c.path;
+    }
 }
 
 // Here, without F_FULLFSYNC, this is the fsync fallback.

@@ -13,7 +13,6 @@
 
 #include "sandbox_files.h"
 #include "settings/plugin_settings.h"
-#include "support/path_tests.h"
 #include "support/xml_input.h"
 #include "settings_test_files.h"
 
@@ -300,24 +299,6 @@ TEST_F(PluginSettingsTest, HandEditedValuesSaveAsTheyReadBack) {
     EXPECT_EQ("/new", settings.textures_dir());
     EXPECT_EQ("false", settings.include_avatar());
     EXPECT_NE(std::string::npos, read_file(kPreferences).find("<!-- kept -->"));
-}
-
-TEST_F(PluginSettingsTest, IsExistingDirectory) {
-    make_directories("/tmp/dir");
-    write_file("/tmp/file", "x");
-    ASSERT_EQ(0, ::symlink("/tmp/dir", "/tmp/link-to-dir"));
-    ASSERT_EQ(0, ::symlink("/tmp/file", "/tmp/link-to-file"));
-    ASSERT_EQ(0, ::symlink("/tmp/missing", "/tmp/dangling"));
-    const std::vector<std::pair<std::string, bool>> paths = {
-        {"/tmp/dir", true},   {"/tmp/dir/", true},          {"/tmp/link-to-dir", true},
-        {"/tmp/file", false}, {"/tmp/link-to-file", false}, {"/tmp/dangling", false},
-        {"/tmp/missing", false}, {"", false},
-        // A stored "&#0;" puts a NUL into the value: the whole value is no
-        // directory, whatever its first part names.
-        {std::string("/tmp/dir\0junk", 13), false}, {std::string("/tmp/dir\0", 9), false},
-    };
-    for (const auto& [path, expected] : paths)
-        EXPECT_EQ(expected, is_existing_directory(path)) << path;
 }
 
 TEST_F(PluginSettingsTest, DefaultTexturesDirFromOrvellaSettings) {
