@@ -90,20 +90,16 @@ protected:
 
 }  // namespace
 
+// What the renderer is started with, and which process the live link
+// watches, is the renderer import's (test_renderer_import.cpp).
 TEST_F(RenderRoad, ConfirmedImportLeavesNothingBehind) {
-    const std::string executable = install_standin(9, false, LiveLibrary::standin);
+    install_standin(9, false, LiveLibrary::standin);
     standin::clear_calls();
     EXPECT_EQ(0, render(1, "Dress"));
     ASSERT_TRUE(wait_for_hand_offs(0, threads_before));
 
     EXPECT_FALSE(exists(kTextures + "/Dress.fbx"));
-    const std::vector<pid_t> renderers = started_renderers();
-    ASSERT_EQ(1u, renderers.size());
-    EXPECT_EQ((std::vector<std::string>{executable, "-import", kTextures + "/Dress.fbx"}),
-              recorded_command_line(renderers[0]));
-    const std::vector<pid_t> attached = attached_processes();
-    EXPECT_FALSE(attached.empty());
-    for (pid_t pid : attached) EXPECT_EQ(renderers[0], pid) << "the live link watches the started renderer";
+    EXPECT_EQ(1u, started_renderers().size());
     for (const standin::Call& call : standin::plugin_calls())
         EXPECT_TRUE(call.host_thread) << call.function << ": the worker calls the host only to report";
     EXPECT_TRUE(plugin_calls_named("SvApiUpdateSessionFunctionRequest_v2").empty());
