@@ -30,13 +30,13 @@ const char* const kKnobs[] = {"ORVELLA_STANDIN_IMPORT_DELAY_MS", "ORVELLA_STANDI
 // reading; the sleep records its argument and yields briefly. So every
 // negative case runs its full 20 attempts against a published scene, fast.
 struct PublishedClock {
-    static std::atomic<int> readings;
-    static std::atomic<int> sleeps;
-    static std::atomic<bool> wrong_interval;
-    static std::atomic<bool> forced;  // gave up waiting for a scene
-    static std::set<pid_t> known;     // published before this import
-    static long seconds;
-    static std::chrono::steady_clock::time_point stall_deadline;
+    static inline std::atomic<int> readings;
+    static inline std::atomic<int> sleeps;
+    static inline std::atomic<bool> wrong_interval;
+    static inline std::atomic<bool> forced;  // gave up waiting for a scene
+    static inline std::set<pid_t> known;     // published before this import
+    static inline long seconds;
+    static inline std::chrono::steady_clock::time_point stall_deadline;
 
     static void reset() {
         readings = 0;
@@ -69,25 +69,15 @@ struct PublishedClock {
         return ::usleep(2000);
     }
 };
-std::atomic<int> PublishedClock::readings;
-std::atomic<int> PublishedClock::sleeps;
-std::atomic<bool> PublishedClock::wrong_interval;
-std::atomic<bool> PublishedClock::forced;
-std::set<pid_t> PublishedClock::known;
-long PublishedClock::seconds;
-std::chrono::steady_clock::time_point PublishedClock::stall_deadline;
 
 // A poll clock that reads a fixed sequence of processor times.
 struct SequenceClock {
-    static std::vector<std::clock_t> values;
-    static size_t next;
-    static int sleeps;
+    static inline std::vector<std::clock_t> values;
+    static inline size_t next;
+    static inline int sleeps;
     static std::clock_t clock() { return values[std::min(next++, values.size() - 1)]; }
     static int sleep(useconds_t) { return ++sleeps, 0; }
 };
-std::vector<std::clock_t> SequenceClock::values;
-size_t SequenceClock::next;
-int SequenceClock::sleeps;
 
 std::vector<pid_t> new_renderers(const std::vector<pid_t>& before) {
     std::vector<pid_t> now = started_renderers(), added;
