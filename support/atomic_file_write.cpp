@@ -171,7 +171,8 @@ bool write_in_place(const std::string& target, const std::function<bool(std::FIL
 }  // namespace
 
 bool write_file_atomically(const std::string& path,
-                           const std::function<bool(std::FILE*)>& write) {
+                           const std::function<bool(std::FILE*)>& write,
+                           const std::function<bool(const std::string&)>& before_replacing) {
     std::string target;
     if (!final_target(path, target)) return false;
 
@@ -190,7 +191,7 @@ bool write_file_atomically(const std::string& path,
         // A folder the user may not write, around a file the user may: the
         // file can still take the new contents, only not atomically.
         const bool folder_refused = errno == EACCES || errno == EPERM;
-        return folder_refused && exists && write_in_place(target, write);
+        return folder_refused && exists && !before_replacing && write_in_place(target, write);
     }
     // Removes the temporary file unless it has become the destination.
     FileOwner temporary(created);
@@ -206,6 +207,7 @@ bool write_file_atomically(const std::string& path,
     // On disk before the rename, so a crash cannot leave an empty new file
     // in the old one's place.
     if (!finish(std::move(file)) || !written ||
+        (exists && before_replacing && !before_replacing(target)) ||
         ::rename(temporary.path().c_str(), target.c_str()) != 0) {
         return false;
     }

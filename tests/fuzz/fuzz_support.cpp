@@ -109,10 +109,6 @@ bool parse_as_loaded(TiXmlDocument& document, const std::string& bytes) {
     return false;
 }
 
-namespace {
-
-// The bytes TiXmlDocument::SaveFile writes for the document, which is what
-// the store writes: a document read with a byte-order mark keeps it.
 std::string saved_bytes(const TiXmlDocument& document) {
     char* buffer = nullptr;
     std::size_t size = 0;
@@ -125,8 +121,6 @@ std::string saved_bytes(const TiXmlDocument& document) {
     FUZZ_CHECK(written);
     return bytes;
 }
-
-}  // namespace
 
 bool tinyxml_save_is_stable(const TiXmlDocument& document) {
     if (document.Error()) return false;
