@@ -44,7 +44,8 @@ public:
     // saved. A file that exists but did not read whole (a syntax error or
     // anything else the parser stopped at part-way, over the size bound,
     // nested too deep) is rewritten from the part that parsed, so its bytes
-    // are first kept under a second name beside it, "NAME.unread" (or
+    // are first kept under a second name beside it (beside the file a link
+    // leads to, when the path is a symbolic link), "NAME.unread" (or
     // "NAME.unread 2" ... when taken by another file), once: a name that
     // already links to it is enough. When it cannot be kept, nothing is saved.
     bool save_settings(const std::string& include_avatar, const std::string& textures_dir) const;

@@ -13,6 +13,7 @@
 
 #include "support/file_owner.h"
 #include "support/file_utils.h"
+#include "support/xml_input.h"
 
 namespace orvella {
 namespace {
@@ -21,8 +22,10 @@ namespace {
 constexpr int kMaxLinkHops = 40;
 constexpr int kMaxNameAttempts = 100;
 // A file rewritten in place is first read whole, to be put back if the
-// write fails; larger files than this are not rewritten in place.
-constexpr std::uint64_t kMaxInPlaceBytes = 64u << 20;
+// write fails; larger files than this are not rewritten in place. The files
+// written are settings files, which are read within this bound, so the copy
+// costs no more than their read.
+constexpr std::uint64_t kMaxInPlaceBytes = kMaxXmlFileBytes;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
