@@ -71,7 +71,9 @@ int render(SvApiGarmentId garment) {
 
     const PluginSettings& settings = plugin_settings();
     const std::string default_directory = settings.default_textures_dir();
-    std::string directory = settings.textures_dir();
+    // One read of the preferences file serves the whole command.
+    const StoredSettings stored = settings.read_settings();
+    std::string directory = stored.textures_dir;
     if (!choose_directory(directory, default_directory)) return kNotRendered;
 
     // Deletes what this render created, and nothing else, unless the
@@ -83,7 +85,7 @@ int render(SvApiGarmentId garment) {
         show_notice(export_error_text(kNotRendered));
         return kNotRendered;
     }
-    const std::string options = export_options(file.path(), settings.include_avatar());
+    const std::string options = export_options(file.path(), stored.include_avatar);
 
     const int result = SvApiRenderExport3DObject(garment, options.c_str());
     if (result != SVAPI_OK) {

@@ -75,8 +75,8 @@ int GarventoSettings::OnCallback(SvApiGarmentId, intptr_t callback_id,
 }
 
 int GarventoSettings::send_current_settings(SvApiWindowHandle window) {
-    const PluginSettings& settings = plugin_settings();
-    const std::string message = settings.include_avatar() + ":" + settings.textures_dir();
+    const StoredSettings stored = plugin_settings().read_settings();
+    const std::string message = stored.include_avatar + ":" + stored.textures_dir;
     SvApiWndHTMLMessageSend(window, message.c_str());
     return SVAPI_CALLBACK_DONE;
 }

@@ -1,15 +1,16 @@
 #include "settings/plugin_settings.h"
 
-#include <sys/stat.h>
 #include <tinyxml.h>
 
-#include <cerrno>
+#include <cstddef>
+#include <utility>
 
 #include "support/atomic_file_write.h"
-#include "support/file_copy.h"
+#include "support/file_link.h"
 #include "support/home_directory.h"
 #include "support/installation_finder.h"
 #include "support/xml_input.h"
+#include "support/xml_saved_size.h"
 
 namespace orvella {
 namespace {
@@ -30,8 +31,15 @@ std::string first_child_value(const TiXmlNode* node) {
     return child ? child->ValueStr() : std::string();
 }
 
-// Copies of a preferences file that did not read whole are named after it:
-// "NAME.unread", then "NAME.unread 2" up to "NAME.unread 100".
+// The text of the key's element under the document's root, or "".
+std::string stored_value(const TiXmlDocument& document, const std::string& key) {
+    const TiXmlElement* root = document.FirstChildElement();
+    return root ? first_child_value(root->FirstChildElement(key)) : std::string();
+}
+
+// A preferences file that did not read whole keeps its bytes under a second
+// name beside it: "NAME.unread", or "NAME.unread 2" up to "NAME.unread 100"
+// when that is taken by another file.
 constexpr char kUnreadSuffix[] = ".unread";
 constexpr int kLastUnreadNumber = 100;
 
@@ -43,19 +51,19 @@ bool load(TiXmlDocument& document) {
 }
 
 // A save rewrites the file from what parsed: before it replaces a file that
-// did not read whole, that file's bytes are kept beside it under a name of
-// their own. True when the save may go on: the copy is made, or there is no
-// regular file whose bytes a save could lose.
-bool keep_unread_file(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return errno == ENOENT;
-    // A folder, a device or a FIFO is never replaced by a save.
-    if (!S_ISREG(info.st_mode)) return true;
+// did not read whole, that file is given a second name, which keeps its
+// bytes without copying them. Once per file: a name that already links to
+// it is enough. True when the save may go on.
+bool keep_unread_file(const std::string& file) {
     for (int number = 1; number <= kLastUnreadNumber; ++number) {
-        const std::string copy =
-            path + kUnreadSuffix + (number == 1 ? "" : " " + std::to_string(number));
-        if (copy_to_new_file(path, copy)) return true;
-        if (errno != EEXIST) return false;
+        const std::string name =
+            file + kUnreadSuffix + (number == 1 ? "" : " " + std::to_string(number));
+        switch (add_second_name(file, name)) {
+            case SecondName::added:
+            case SecondName::already_there: return true;
+            case SecondName::taken: continue;
+            case SecondName::failed: return false;
+        }
     }
     return false;
 }
@@ -83,14 +91,22 @@ std::string PluginSettings::textures_dir() const {
 std::string PluginSettings::read_value(const std::string& key) const {
     TiXmlDocument document(preferences_path_);
     load(document);
-    const TiXmlElement* root = document.FirstChildElement();
-    return root ? first_child_value(root->FirstChildElement(key)) : std::string();
+    return stored_value(document, key);
+}
+
+StoredSettings PluginSettings::read_settings() const {
+    TiXmlDocument document(preferences_path_);
+    load(document);
+    std::string include_avatar = stored_value(document, include_avatar_key_);
+    std::string textures_dir = stored_value(document, textures_dir_key_);
+    return {include_avatar.empty() ? "false" : std::move(include_avatar),
+            textures_dir.empty() ? default_textures_dir_ : std::move(textures_dir)};
 }
 
 bool PluginSettings::save_settings(const std::string& include_avatar,
                                    const std::string& textures_dir) const {
     TiXmlDocument document(preferences_path_);
-    if (!load(document) && !keep_unread_file(preferences_path_)) return false;
+    const bool whole = load(document);
     TiXmlElement* root = document.FirstChildElement();
     if (!root) {
         document.InsertEndChild(TiXmlDeclaration("1.0", "UTF-8", ""));
@@ -99,6 +115,12 @@ bool PluginSettings::save_settings(const std::string& include_avatar,
     }
     write_value(*root, include_avatar_key_, include_avatar);
     write_value(*root, textures_dir_key_, textures_dir);
+    // A file larger than a read takes would read as no settings at all, and
+    // SaveFile's indentation can make it far larger than what was read: it is
+    // not written. (Whether the text began with a byte order mark, which
+    // SaveFile writes again, is not known here, so room is left for one.)
+    constexpr std::size_t kLargestText = kMaxXmlFileBytes - kXmlByteOrderMarkBytes;
+    if (xml_saved_size(document, kLargestText) > kLargestText) return false;
     // What loaded nests at most kMaxXmlDepth elements, and the root, key
     // element and text added here nest no deeper than 3: SaveFile and the
     // destructor recurse no deeper than the parse did.
@@ -106,9 +128,11 @@ bool PluginSettings::save_settings(const std::string& include_avatar,
     // file only once they are all written, so a full disk or a crash keeps
     // the settings saved before; only a Preferences folder that takes no new
     // file has them written into the file in place.
-    return write_file_atomically(preferences_path_, [&document](std::FILE* file) {
-        return document.SaveFile(file);
-    });
+    // A file that did not read whole is kept only once the new one is ready
+    // to take its place; one that did is replaced as it is.
+    const auto write = [&document](std::FILE* file) { return document.SaveFile(file); };
+    return whole ? write_file_atomically(preferences_path_, write)
+                 : write_file_atomically(preferences_path_, write, keep_unread_file);
 }
 
 std::string PluginSettings::find_default_textures_dir() {

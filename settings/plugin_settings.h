@@ -13,6 +13,12 @@ class TiXmlElement;
 
 namespace orvella {
 
+// The two settings as the settings window and the render command use them.
+struct StoredSettings {
+    std::string include_avatar;
+    std::string textures_dir;
+};
+
 class PluginSettings {
 public:
     PluginSettings();
@@ -26,15 +32,22 @@ public:
     // The stored "TexturesDir" text, or default_textures_dir() when none or
     // empty is stored.
     std::string textures_dir() const;
+    // Both of the above from one read of the preferences file: what an event
+    // that needs both reads, so the file is read once per event.
+    StoredSettings read_settings() const;
     // The text of the key's element under the preferences file's root, or "".
     std::string read_value(const std::string& key) const;
     // Writes both values into the preferences file, keeping everything else
     // that it read of it. True once both are stored; on false the file holds
-    // what it held before. A file that exists but did not read whole (a
-    // syntax error part-way, over the size bound, nested too deep) is
-    // rewritten from the part that parsed, so its bytes are first kept in a
-    // new file beside it, "NAME.unread" (or "NAME.unread 2" ... when taken);
-    // when no such copy can be made, nothing is saved.
+    // what it held before. Nothing is written that the next read would
+    // refuse: a file that would print larger than kMaxXmlFileBytes is not
+    // saved. A file that exists but did not read whole (a syntax error or
+    // anything else the parser stopped at part-way, over the size bound,
+    // nested too deep) is rewritten from the part that parsed, so its bytes
+    // are first kept under a second name beside it (beside the file a link
+    // leads to, when the path is a symbolic link), "NAME.unread" (or
+    // "NAME.unread 2" ... when taken by another file), once: a name that
+    // already links to it is enough. When it cannot be kept, nothing is saved.
     bool save_settings(const std::string& include_avatar, const std::string& textures_dir) const;
 
     // From Orvella's OV9Settings.xml in its support directory; may be "".

@@ -13,6 +13,7 @@
 
 #include "support/file_owner.h"
 #include "support/file_utils.h"
+#include "support/xml_input.h"
 
 namespace orvella {
 namespace {
@@ -21,8 +22,10 @@ namespace {
 constexpr int kMaxLinkHops = 40;
 constexpr int kMaxNameAttempts = 100;
 // A file rewritten in place is first read whole, to be put back if the
-// write fails; larger files than this are not rewritten in place.
-constexpr std::uint64_t kMaxInPlaceBytes = 64u << 20;
+// write fails; larger files than this are not rewritten in place. The files
+// written are settings files, which are read within this bound, so the copy
+// costs no more than their read.
+constexpr std::uint64_t kMaxInPlaceBytes = kMaxXmlFileBytes;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -171,7 +174,8 @@ bool write_in_place(const std::string& target, const std::function<bool(std::FIL
 }  // namespace
 
 bool write_file_atomically(const std::string& path,
-                           const std::function<bool(std::FILE*)>& write) {
+                           const std::function<bool(std::FILE*)>& write,
+                           const std::function<bool(const std::string&)>& before_replacing) {
     std::string target;
     if (!final_target(path, target)) return false;
 
@@ -190,7 +194,7 @@ bool write_file_atomically(const std::string& path,
         // A folder the user may not write, around a file the user may: the
         // file can still take the new contents, only not atomically.
         const bool folder_refused = errno == EACCES || errno == EPERM;
-        return folder_refused && exists && write_in_place(target, write);
+        return folder_refused && exists && !before_replacing && write_in_place(target, write);
     }
     // Removes the temporary file unless it has become the destination.
     FileOwner temporary(created);
@@ -206,6 +210,7 @@ bool write_file_atomically(const std::string& path,
     // On disk before the rename, so a crash cannot leave an empty new file
     // in the old one's place.
     if (!finish(std::move(file)) || !written ||
+        (exists && before_replacing && !before_replacing(target)) ||
         ::rename(temporary.path().c_str(), target.c_str()) != 0) {
         return false;
     }

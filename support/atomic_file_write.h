@@ -31,7 +31,14 @@ namespace orvella {
 // it was and no temporary file behind: the destination exists but is no
 // regular file or may not be written, the folder takes no new file, or
 // writing, flushing, syncing, closing or renaming fails.
+//
+// `before_replacing`, when given, is called with the path of the file about
+// to be replaced (links followed) once the new contents are written and
+// synced beside it, and only when such a file exists; false from it leaves
+// that file as it was. Such a file is never rewritten in place: what the
+// call does with it (a second name, say) would be overwritten with it.
 bool write_file_atomically(const std::string& path,
-                           const std::function<bool(std::FILE*)>& write);
+                           const std::function<bool(std::FILE*)>& write,
+                           const std::function<bool(const std::string&)>& before_replacing = {});
 
 }  // namespace orvella

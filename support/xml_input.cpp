@@ -4,11 +4,14 @@
 
 namespace orvella {
 
-void parse_xml_text(TiXmlDocument& document, const std::string& text, TiXmlEncoding encoding) {
-    document.Parse(text.c_str(), nullptr, encoding);
+bool parse_xml_text(TiXmlDocument& document, const std::string& text, TiXmlEncoding encoding) {
+    const char* const stop = document.Parse(text.c_str(), nullptr, encoding);
     // What parsed before the limit would read as a partial document; a text
     // too deep reads as no XML instead.
     if (document.ErrorId() == TiXmlBase::TIXML_ERROR_ELEMENT_TOO_DEEP) document.Clear();
+    // Parse returns where it stopped: the terminator, or a null pointer when
+    // the last node ended right at it.
+    return !document.Error() && (stop == nullptr || *stop == '\0');
 }
 
 bool load_xml_file(TiXmlDocument& document, TiXmlEncoding encoding) {
@@ -31,8 +34,7 @@ bool load_xml_file(TiXmlDocument& document, TiXmlEncoding encoding) {
     }
     text.resize(kept);
     if (text.empty()) return whole;
-    parse_xml_text(document, text, encoding);
-    return whole && !document.Error();
+    return parse_xml_text(document, text, encoding) && whole;
 }
 
 }  // namespace orvella

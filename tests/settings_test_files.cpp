@@ -1,5 +1,9 @@
 #include "settings_test_files.h"
 
+#include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -31,6 +35,29 @@ std::vector<std::string> folder_entries(const std::string& folder) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::size_t opens_of(const std::string& path, const std::function<void()>& action) {
+    const int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watcher < 0 || ::inotify_add_watch(watcher, path.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+        ADD_FAILURE() << "cannot watch " << path;
+        if (watcher >= 0) ::close(watcher);
+        return 0;
+    }
+    action();
+    // The events are queued by the time the calls return. Each open is
+    // followed by its close: a queue merges only identical events in a row.
+    std::size_t opens = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t got; (got = ::read(watcher, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->mask & IN_OPEN) ++opens;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    ::close(watcher);
+    return opens;
 }
 
 std::string nested_elements(std::size_t levels, const std::string& inside) {

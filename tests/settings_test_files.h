@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ std::string support_folder(int version);
 void install_orvella_settings(int version, const char* contents);
 // The names in a folder, sorted; leftovers of a save show up here.
 std::vector<std::string> folder_entries(const std::string& folder);
+// How often `action` opened the file at `path` (inotify; 0 when it cannot
+// watch, with the test failed).
+std::size_t opens_of(const std::string& path, const std::function<void()>& action);
 // `inside` within `levels` nested <a> elements.
 std::string nested_elements(std::size_t levels, const std::string& inside = "");
 

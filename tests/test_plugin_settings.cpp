@@ -48,6 +48,12 @@ std::string saved_by_tinyxml(const char* old_contents, const std::string& avatar
     return read_file(target);
 }
 
+ino_t inode(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(0, ::lstat(path.c_str(), &info)) << path;
+    return info.st_ino;
+}
+
 std::string printed(const TiXmlElement& element) {
     TiXmlPrinter printer;
     printer.SetStreamPrinting();
@@ -212,13 +218,20 @@ TEST_F(PluginSettingsTest, FileNotReadWholeIsKeptBesideTheSave) {
          "<r><TexturesDir>/deep</TexturesDir>" + nested_elements(kMaxXmlDepth) + "</r>",
          "orvella_garvento_settings"},
         {"NUL part-way", std::string("<r><TexturesDir>/nul</TexturesDir></r>\0<more/>", 45), "r"},
+        // TinyXML stops at these without an error.
+        {"text at the top level", "<r><TexturesDir>/t</TexturesDir></r>\nnotes <more/>", "r"},
+        {"internal DTD subset",
+         "<!DOCTYPE r [ <!ENTITY d \"/d\"> ]>\n<r><TexturesDir>&d;</TexturesDir></r>",
+         "orvella_garvento_settings"},
     };
     const PluginSettings settings;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         write_file(kPreferences, c.contents);
+        const ino_t before = inode(kPreferences);
         EXPECT_TRUE(settings.save_settings("false", "/after"));
         EXPECT_EQ(c.contents, read_file(unread));
+        EXPECT_EQ(before, inode(unread)) << "kept under a second name, not copied";
         EXPECT_EQ("false", settings.include_avatar());
         EXPECT_EQ("/after", settings.textures_dir());
         TiXmlDocument reread(kPreferences);
@@ -231,19 +244,77 @@ TEST_F(PluginSettingsTest, FileNotReadWholeIsKeptBesideTheSave) {
         remove_tree(unread);
     }
 
-    // A copy already there stays; the next name is taken.
+    // A file already there stays; the next name is taken.
     write_file(unread, "the user's own");
     write_file(kPreferences, hand_edited);
     EXPECT_TRUE(settings.save_settings("false", "/after"));
     EXPECT_EQ("the user's own", read_file(unread));
     EXPECT_EQ(hand_edited, read_file(unread + " 2"));
+    remove_tree(unread + " 2");
 
-    // Where no copy can be made, nothing is saved over the file.
+    // A name that already links to the file keeps it: no second keeping.
     write_file(kPreferences, hand_edited);
-    ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0555));
+    remove_tree(unread);
+    ASSERT_EQ(0, ::link(kPreferences.c_str(), unread.c_str()));
+    EXPECT_TRUE(settings.save_settings("false", "/after"));
+    EXPECT_EQ((std::vector<std::string>{kPreferencesName, kPreferencesName + ".unread"}),
+              folder_entries(kPreferencesDir));
+    EXPECT_EQ(hand_edited, read_file(unread));
+    remove_tree(unread);
+
+    // Where it cannot be kept, nothing is saved over the file; nor where the
+    // folder takes no new file although the file is kept already (written in
+    // place, it would overwrite the kept name's bytes, the same file).
+    write_file(kPreferences, hand_edited);
+    for (const bool kept : {false, true}) {
+        if (kept) {
+            ASSERT_EQ(0, ::link(kPreferences.c_str(), unread.c_str()));
+        }
+        ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0555));
+        EXPECT_FALSE(settings.save_settings("false", "/after")) << kept;
+        ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0755));
+        EXPECT_EQ(hand_edited, read_file(kPreferences)) << kept;
+    }
+    EXPECT_EQ(hand_edited, read_file(unread));
+    remove_tree(unread);
+
+    // A file the save may not replace is not kept either, however often OK
+    // is pressed.
+    ASSERT_EQ(0, ::chmod(kPreferences.c_str(), 0444));
     EXPECT_FALSE(settings.save_settings("false", "/after"));
-    ASSERT_EQ(0, ::chmod(kPreferencesDir.c_str(), 0755));
-    EXPECT_EQ(hand_edited, read_file(kPreferences));
+    EXPECT_FALSE(settings.save_settings("false", "/after"));
+    EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+}
+
+// The next read must take what a save writes: a text that would print
+// larger than a read takes is not written, and the file keeps what it held.
+TEST_F(PluginSettingsTest, SaveWritesOnlyWhatReadsBack) {
+    const PluginSettings settings;
+    // SaveFile indents each level by four spaces: 20 branches nested 990
+    // deep, 140 KB here, would print as about 40 MB.
+    std::string branches;
+    for (int i = 0; i < 20; ++i) branches += nested_elements(990);
+    const std::string deep = "<r><TexturesDir>/old</TexturesDir>" + branches + "</r>";
+    write_file(kPreferences, deep);
+    ASSERT_EQ("/old", settings.textures_dir());
+    EXPECT_FALSE(settings.save_settings("true", "/new"));
+    EXPECT_EQ(deep, read_file(kPreferences));
+    EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+
+    // The same over the bound from a file that did not read whole: nothing
+    // is kept, as nothing is saved.
+    write_file(kPreferences, deep + "<oops");
+    EXPECT_FALSE(settings.save_settings("true", "/new"));
+    EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+
+    // The longest reply the settings window takes, without its ":", is both
+    // values; each of its characters written as a six-byte reference, it
+    // still saves into a small file and reads back.
+    const std::string longest(64 << 10, '"');
+    remove_tree(kPreferences);
+    EXPECT_TRUE(settings.save_settings(longest, longest));
+    EXPECT_EQ(longest, settings.textures_dir());
+    EXPECT_EQ(longest, settings.include_avatar());
 }
 
 TEST_F(PluginSettingsTest, SavedBytesAreThoseOfTinyXmlSaveFile) {

@@ -2,8 +2,9 @@
 // and saves them back; and the same bytes as Orvella's settings file, read
 // for the default textures directory. All of it runs on a 512 KiB stack. For
 // every file: nothing crashes, trips a sanitizer or leaks, the save leaves a
-// file, a file that did not read whole is kept beside it, and a file nested
-// deeper than the plug-in parses reads as no file. For a plain file besides, the values
+// file exactly when what it prints stays within what a read takes (counted
+// as SaveFile prints it), a file that did not read whole is kept beside it,
+// and a file nested deeper than the plug-in parses reads as no file. For a plain file besides, the values
 // saved read back as TinyXML's own round trip of them gives them (so the
 // store's keys, defaults and file replacement are checked, not TinyXML's
 // white-space condensing, which the store keeps), and saving the same values
@@ -24,6 +25,8 @@
 #include "settings/plugin_settings.h"
 #include "small_stack.h"
 #include "support/installation_finder.h"
+#include "support/xml_input.h"
+#include "support/xml_saved_size.h"
 
 using orvella::plugin_settings;
 using orvella_fuzz::read_file;
@@ -62,11 +65,37 @@ void check(const std::string& file) {
         FUZZ_CHECK(textures_dir == settings.default_textures_dir());
     }
 
-    FUZZ_CHECK(settings.save_settings(include_avatar, textures_dir));
+    // What the save will print: the file as read, with both values written.
+    // It is saved exactly when that stays within what a read takes (room
+    // left for a byte order mark), and it is counted as SaveFile prints it.
+    if (!reading.FirstChildElement()) {
+        reading.InsertEndChild(TiXmlDeclaration("1.0", "UTF-8", ""));
+        reading.InsertEndChild(TiXmlElement("orvella_garvento_settings"));
+    }
+    orvella::PluginSettings::write_value(*reading.FirstChildElement(), "IncludeAvatar", include_avatar);
+    orvella::PluginSettings::write_value(*reading.FirstChildElement(), "TexturesDir", textures_dir);
+    constexpr std::size_t kBound = orvella::kMaxXmlFileBytes - orvella::kXmlByteOrderMarkBytes;
+    const std::size_t counted = orvella::xml_saved_size(reading, kBound);
+    const bool fits = counted <= kBound;
+    if (fits) {
+        const bool bom = file.compare(0, 3, "\xEF\xBB\xBF") == 0;
+        FUZZ_CHECK(counted + (bom ? orvella::kXmlByteOrderMarkBytes : 0) ==
+                   orvella_fuzz::saved_bytes(reading).size());
+    }
+
+    const std::string unread = path + ".unread";
+    const bool stored = settings.save_settings(include_avatar, textures_dir);
+    FUZZ_CHECK(stored == fits);
+    if (!stored) {
+        // Nothing written, nothing kept.
+        FUZZ_CHECK(read_file(path) == file);
+        FUZZ_CHECK(!std::filesystem::exists(unread));
+        return;
+    }
     const std::string saved = read_file(path);
     FUZZ_CHECK(!saved.empty());
+    FUZZ_CHECK(saved.size() <= orvella::kMaxXmlFileBytes);
     // A file that did not read whole is kept beside the saved one.
-    const std::string unread = path + ".unread";
     if (std::filesystem::exists(unread)) {
         FUZZ_CHECK(read_file(unread) == file);
         std::filesystem::remove(unread);

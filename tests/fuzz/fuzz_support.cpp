@@ -108,10 +108,6 @@ bool parse_as_loaded(TiXmlDocument& document, const std::string& bytes) {
     return document.ErrorId() != TiXmlBase::TIXML_ERROR_ELEMENT_TOO_DEEP;
 }
 
-namespace {
-
-// The bytes TiXmlDocument::SaveFile writes for the document, which is what
-// the store writes: a document read with a byte-order mark keeps it.
 std::string saved_bytes(const TiXmlDocument& document) {
     char* buffer = nullptr;
     std::size_t size = 0;
@@ -124,8 +120,6 @@ std::string saved_bytes(const TiXmlDocument& document) {
     FUZZ_CHECK(written);
     return bytes;
 }
-
-}  // namespace
 
 bool tinyxml_save_is_stable(const TiXmlDocument& document) {
     if (document.Error()) return false;

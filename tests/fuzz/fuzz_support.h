@@ -44,6 +44,10 @@ std::string tinyxml_round_trip(const std::string& value, const std::string& prol
 // and the result is false.
 bool parse_as_loaded(TiXmlDocument& document, const std::string& bytes);
 
+// The bytes TiXmlDocument::SaveFile writes for the document, which is what
+// the store writes: a document read with a byte-order mark keeps it.
+std::string saved_bytes(const TiXmlDocument& document);
+
 // Whether the document loaded without error and reads back, saved as
 // SaveFile saves it and loaded again, as the same document (its saved bytes
 // unchanged). The reading after a save may differ from the first one: a
