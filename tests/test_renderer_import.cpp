@@ -1,6 +1,8 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -168,19 +170,29 @@ TEST_F(RendererImportTest, ConfirmsTheImportOfTheStartedRenderer) {
     const std::string executable = install_standin(9, false, LiveLibrary::standin);
     const std::string path = export_file("Coat");
     // A descriptor the host holds without close-on-exec, as a lock on the
-    // user's document may be, stays the host's alone.
+    // user's document may be, stays the host's alone; so do the signals the
+    // host thread blocks and the host ignores.
     const int held = ::open("/tmp/document.lock", O_RDWR | O_CREAT, 0644);
     ASSERT_GE(held, 0);
     std::vector<int> standard_streams;
     for (int fd = 0; fd < 3; ++fd)
         if (::fcntl(fd, F_GETFD) != -1) standard_streams.push_back(fd);
+    sigset_t usr1, host_mask;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    ASSERT_EQ(0, ::pthread_sigmask(SIG_BLOCK, &usr1, &host_mask));
+    const auto host_sigpipe = ::signal(SIGPIPE, SIG_IGN);
     pid_t launched = -1;
     EXPECT_EQ(kImportConfirmed, hand_off("Coat", path, &launched));
+    ::signal(SIGPIPE, host_sigpipe);
+    ::pthread_sigmask(SIG_SETMASK, &host_mask, nullptr);
     ::close(held);
     ASSERT_GT(launched, 0);
     EXPECT_EQ(std::vector<std::string>({executable, "-import", path}),
               recorded_command_line(launched));
     EXPECT_EQ(standard_streams, recorded_descriptors(launched));
+    EXPECT_EQ(0u, recorded_signals(launched).blocked);
+    EXPECT_EQ(0u, recorded_signals(launched).ignored);
     // One reading before the first attempt, one after each; a one-second
     // sleep after every attempt, the confirming one included.
     EXPECT_GE(PublishedClock::sleeps, 1);
