@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -90,6 +91,20 @@ struct SequenceClock {
 std::vector<std::clock_t> SequenceClock::values;
 size_t SequenceClock::next;
 int SequenceClock::sleeps;
+
+// Processor time that stands still, as on an idle host, until `give_up`
+// passes on the wall clock; then the whole budget is gone at once.
+struct IdleClock {
+    static std::chrono::steady_clock::time_point give_up;
+    static std::atomic<bool> gave_up;
+    static std::clock_t clock() {
+        if (std::chrono::steady_clock::now() < give_up) return 0;
+        gave_up = true;
+        return 100 * CLOCKS_PER_SEC;
+    }
+};
+std::chrono::steady_clock::time_point IdleClock::give_up;
+std::atomic<bool> IdleClock::gave_up;
 
 std::vector<pid_t> new_renderers(const std::vector<pid_t>& before) {
     std::vector<pid_t> now = started_renderers(), added;
@@ -261,6 +276,25 @@ TEST_F(RendererImportTest, BudgetIsTwentyWholeSecondsOfProcessorTime) {
         EXPECT_EQ(kImportNotConfirmed, request.status);
         EXPECT_EQ(c.attempts, SequenceClock::sleeps) << "readings from " << c.readings.front();
     }
+}
+
+// A renderer that ended (it crashed, refused to run, or handed the file to
+// an instance already running) is reaped, and the poll ends at the attempt
+// that finds it gone, however little processor time the host has used.
+TEST_F(RendererImportTest, RendererThatEndedIsReportedAtOnce) {
+    install_standin(9, false, LiveLibrary::standin);
+    ::setenv("ORVELLA_STANDIN_REPLY", "never", 1);
+    ::setenv("ORVELLA_STANDIN_LIFETIME_MS", "0", 1);
+    IdleClock::gave_up = false;
+    IdleClock::give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    set_poll_pace({IdleClock::clock, PublishedClock::sleep});
+    pid_t launched = -1;
+    EXPECT_EQ(kImportNotConfirmed, hand_off("Coat", export_file("Coat"), &launched));
+    EXPECT_FALSE(IdleClock::gave_up) << "the ended renderer was polled until the budget ran out";
+    ASSERT_GT(launched, 0);
+    errno = 0;
+    EXPECT_EQ(-1, ::kill(launched, 0));
+    EXPECT_EQ(ESRCH, errno) << "the ended renderer was left a zombie";
 }
 
 TEST_F(RendererImportTest, NewerRendererIsStartedButHasNoLiveLink) {
