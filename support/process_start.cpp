@@ -76,7 +76,8 @@ bool keep_only_standard_streams(SpawnFileActions& actions) {
 bool default_signals_and_flags(SpawnAttributes& attributes) {
     sigset_t none;
     sigset_t all;
-    if (::sigemptyset(&none) != 0 || ::sigfillset(&all) != 0) return false;
+    // Unqualified: macOS defines these two as macros.
+    if (sigemptyset(&none) != 0 || sigfillset(&all) != 0) return false;
     short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
 #ifdef __APPLE__
     flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
