@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 
 #include "handoff/reply_screen.h"
@@ -31,6 +32,16 @@ int standard_sleep(useconds_t microseconds) { return ::usleep(microseconds); }
 
 std::atomic<std::clock_t (*)()> poll_clock{standard_clock};
 std::atomic<int (*)(useconds_t)> poll_sleep{standard_sleep};
+
+// True when the renderer has ended, reaping it. A renderer that is gone
+// cannot take the model in, and polling it would only run out the budget,
+// which on an idle host takes hours. ECHILD: someone reaped it already, the
+// launch's own waitpid or a host that ignores SIGCHLD or waits for any child.
+bool renderer_ended(pid_t pid) {
+    int status = 0;
+    const pid_t reaped = ::waitpid(pid, &status, WNOHANG);
+    return reaped == pid || (reaped < 0 && errno == ECHILD);
+}
 
 }  // namespace
 
@@ -93,6 +104,7 @@ void import_into_orvella(ImportRequest& request) {
     ReplyMemory memory;
     while (elapsed < kPollBudgetProcessorSeconds && !found) {
         found = check_imported_model(request, pid, memory);
+        if (!found && renderer_ended(pid)) break;
         const std::clock_t now = clock();
         if (start == kNoClock || now == kNoClock) {
             // Without a processor clock the budget would never run out and

@@ -10,9 +10,11 @@
 // to 8) as a new process with "-import" and the file, then once a second asks
 // the live-link library about that process's scene until a model of the
 // request's name shows up in an active model set, or until 20 seconds of the
-// host process's processor time (whole seconds) have gone by. The started
-// renderer is never waited for after one non-blocking waitpid; it runs on
-// independently. Several hand-offs may run at once on their own threads.
+// host process's processor time (whole seconds) have gone by, or until an
+// attempt that does not confirm finds the renderer ended: that one is reaped
+// and the poll ends at once, unconfirmed. The renderer is only ever looked
+// at with a non-blocking waitpid; while it lives it runs on independently.
+// Several hand-offs may run at once on their own threads.
 #pragma once
 
 #include <sys/types.h>

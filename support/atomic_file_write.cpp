@@ -165,7 +165,10 @@ bool write_in_place(const std::string& target, const std::function<bool(std::FIL
         sync_to_disk(fd)) {
         return true;
     }
-    // Best effort: the old bytes fit where they were.
+    // Best effort. On a file system that overwrites in place, the old bytes
+    // fit where they were; on a copy-on-write one (btrfs, APFS, ZFS) every
+    // overwrite takes fresh blocks, the reservation above does not hold them,
+    // and with the disk full putting the old bytes back can fail as well.
     if (write_at_start(fd, old_contents)) (void)::ftruncate(fd, static_cast<off_t>(old_size));
     (void)sync_to_disk(fd);
     return false;
@@ -215,6 +218,12 @@ bool write_file_atomically(const std::string& path,
         return false;
     }
     temporary.keep();
+    // The rename itself reaches the disk only with the folder: without this
+    // a power cut can bring the old name back. Best effort, as the new
+    // contents already stand where the old ones were: a folder that cannot
+    // be read or synced does not turn the save into a failure, since false
+    // promises the old file.
+    (void)sync_folder(folder_of(target));
     return true;
 }
 

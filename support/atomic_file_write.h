@@ -17,7 +17,9 @@ namespace orvella {
 // contents into the stream it is given and returns false on a failure of its
 // own. When `path` is a symbolic link (or a chain of them), the file it
 // points to is replaced and the link stays. Returns true once the new
-// contents are in place and synced to the disk. No folder is created. The
+// contents are in place and synced to the disk; the folder is synced after
+// the rename too, where it can be opened, so the new name also survives a
+// power cut. No folder is created. The
 // replaced file keeps its permission bits; a new one gets 0666 less the
 // umask, as fopen gives.
 //
@@ -26,7 +28,11 @@ namespace orvella {
 // rewritten in place instead: room for the new contents is reserved before
 // anything is overwritten, and a failed write puts the old bytes back, so
 // the file holds either its old or its new contents whenever this returns.
-// (A crash in the middle of it is the one case that can cut it.) Otherwise
+// Two cases can cut it: a crash in the middle of it, and a full disk on a
+// copy-on-write file system (btrfs; APFS, which macOS uses; ZFS), where
+// overwriting needs free space the reservation does not keep, so that the
+// write and then putting the old bytes back can both fail, leaving a mix of
+// old and new bytes. Otherwise
 // false leaves the destination as
 // it was and no temporary file behind: the destination exists but is no
 // regular file or may not be written, the folder takes no new file, or

@@ -17,21 +17,24 @@
 // The file is opened by the first statement that passes the threshold and
 // then stays open, in the mode chosen then, until the process ends: a file of
 // 20 MiB or more is started afresh, anything smaller is appended to. Only a
-// regular file is taken, opened without blocking and never through a
-// symbolic link: a FIFO, a device, a socket or a link in its place counts as
-// a log that cannot be opened. Until it
-// opens, every passing statement tries again and reports the failure on
-// standard error. Statements may run on any thread at the same time: the
-// open is guarded so the file is opened once, each line is built in the
-// statement's own stream and reaches the file with one fputs and one fflush.
-// Nothing here throws into the caller.
+// regular file of the user's own is taken, opened without blocking and never
+// through a link: a FIFO, a device, a socket, a symbolic link, a file with
+// another name besides (a hard link) or one owned by someone else in its
+// place counts as a log that cannot be opened. Until it opens, every passing
+// statement tries again and reports the failure on standard error.
+// Statements may run on any thread at the same time: the open is guarded so
+// the file is opened once, each line is built in the statement's own
+// LogLine and reaches the file with one fputs and one fflush. The time of
+// day is worked out once a second, for all threads. Nothing here throws into
+// the caller.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
-#include <sstream>
 #include <string>
+
+#include "support/log_line.h"
 
 namespace orvella {
 
@@ -79,25 +82,25 @@ public:
     static std::FILE* log_file();
 
     // One fputs of the text and one fflush; nothing when there is no file.
-    static void write_line(const std::string& text);
+    static void write_line(const char* text);
 };
 
 // Collects one line and hands it to Output::write_line when destroyed.
 template <typename Output>
 class Log {
 public:
-    Log() : line_(std::ios_base::out) {}
+    Log() = default;
     virtual ~Log();
 
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
 
     // Writes the header (everything before the message) and returns the
-    // stream that takes the message.
-    std::ostringstream& begin_line(std::int32_t level, const char* source_file, int source_line);
+    // line that takes the message's insertions.
+    LogLine& begin_line(std::int32_t level, const char* source_file, int source_line);
 
 private:
-    std::ostringstream line_;
+    LogLine line_;
 };
 
 class FILELog : public Log<Output2FILE> {
@@ -106,8 +109,7 @@ public:
 };
 
 template <typename Output>
-std::ostringstream& Log<Output>::begin_line(std::int32_t level, const char* source_file,
-                                             int source_line) {
+LogLine& Log<Output>::begin_line(std::int32_t level, const char* source_file, int source_line) {
     line_ << log_source_name(source_file) << ':' << source_line << " - " << log_time_text()
           << ' ' << log_level_name(level) << ": " << ' ';
     return line_;
@@ -115,14 +117,8 @@ std::ostringstream& Log<Output>::begin_line(std::int32_t level, const char* sour
 
 template <typename Output>
 Log<Output>::~Log() {
-    // A line that cannot be finished is lost rather than thrown out of a
-    // destructor.
-    try {
-        line_ << '\n';
-        line_.flush();
-        Output::write_line(line_.str());
-    } catch (...) {
-    }
+    line_ << '\n';
+    Output::write_line(line_.c_str());
 }
 
 }  // namespace orvella

@@ -76,6 +76,11 @@ bool sync_to_disk(int fd) {
     return ::fsync(fd) == 0;
 }
 
+bool sync_folder(const std::string& path) {
+    const Descriptor folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder.get() >= 0 && sync_to_disk(folder.get());
+}
+
 std::string join_path(const std::string& first, const std::string& second) {
     std::string joined;
     joined.reserve(first.size() + 1 + second.size());

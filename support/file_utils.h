@@ -46,6 +46,13 @@ bool read_regular_file(const std::string& path, std::size_t max_bytes, std::stri
 // the fallback when it has not, or when the file system refuses it.
 bool sync_to_disk(int fd);
 
+// Makes the entries of the folder at `path` (a rename into it, a new or
+// removed name) survive a power cut, as sync_to_disk does for a file's
+// bytes: on Linux fsync on the folder, on macOS fcntl(F_FULLFSYNC) where the
+// file system takes it on a folder, fsync where not. False when the folder
+// cannot be opened for reading or the sync failed.
+bool sync_folder(const std::string& path);
+
 // first + "/" + second, the separator always inserted, even after a
 // trailing "/" or before a leading one.
 std::string join_path(const std::string& first, const std::string& second);

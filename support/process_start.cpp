@@ -1,6 +1,7 @@
 #include "support/process_start.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 
 #ifdef __APPLE__
@@ -52,21 +53,38 @@ using SpawnFileActions = SpawnObject<posix_spawn_file_actions_t, ::posix_spawn_f
                                      ::posix_spawn_file_actions_destroy>;
 
 // Arranges that the new process keeps the standard streams and nothing else.
-bool keep_only_standard_streams(SpawnAttributes& attributes, SpawnFileActions& actions) {
+bool keep_only_standard_streams(SpawnFileActions& actions) {
 #ifdef __APPLE__
-    // Every descriptor is closed unless a file action names it; a stream the
-    // host has closed is left closed (naming it would fail the start).
-    if (::posix_spawnattr_setflags(attributes.get(), POSIX_SPAWN_CLOEXEC_DEFAULT) != 0)
-        return false;
+    // Every descriptor is closed unless a file action names it (the flag is
+    // set with the others below); a stream the host has closed is left
+    // closed (naming it would fail the start).
     for (int fd = 0; fd < kStandardStreams; ++fd)
         if (::fcntl(fd, F_GETFD) != -1 &&
             ::posix_spawn_file_actions_addinherit_np(actions.get(), fd) != 0)
             return false;
     return true;
 #else
-    (void)attributes;
     return ::posix_spawn_file_actions_addclosefrom_np(actions.get(), kStandardStreams) == 0;
 #endif
+}
+
+// Starts the new process as a launcher would: no signal blocked, every
+// signal at its default action. The host thread's mask and the signals the
+// host ignores (hosts often ignore SIGPIPE) are the host's business, and a
+// renderer that inherited them would neither die of a broken pipe nor hear
+// a signal it waits for.
+bool default_signals_and_flags(SpawnAttributes& attributes) {
+    sigset_t none;
+    sigset_t all;
+    // Unqualified: macOS defines these two as macros.
+    if (sigemptyset(&none) != 0 || sigfillset(&all) != 0) return false;
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+#ifdef __APPLE__
+    flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
+#endif
+    return ::posix_spawnattr_setsigmask(attributes.get(), &none) == 0 &&
+           ::posix_spawnattr_setsigdefault(attributes.get(), &all) == 0 &&
+           ::posix_spawnattr_setflags(attributes.get(), flags) == 0;
 }
 
 }  // namespace
@@ -75,7 +93,7 @@ pid_t start_process(const char* path, char* const arguments[]) {
     SpawnAttributes attributes;
     SpawnFileActions actions;
     if (!attributes.ready() || !actions.ready()) return -1;
-    if (!keep_only_standard_streams(attributes, actions)) return -1;
+    if (!keep_only_standard_streams(actions) || !default_signals_and_flags(attributes)) return -1;
     // Both C libraries report a program that cannot be executed here, not
     // as an exit status of the new process: glibc waits for the exec in the
     // child (and reaps a child whose exec failed), and macOS creates the

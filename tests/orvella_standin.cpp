@@ -1,9 +1,11 @@
 #include "orvella_standin.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -71,6 +73,19 @@ std::vector<int> recorded_descriptors(pid_t pid) {
     for (int fd; lines >> fd;) descriptors.push_back(fd);
     std::sort(descriptors.begin(), descriptors.end());
     return descriptors;
+}
+
+SignalState recorded_signals(pid_t pid) {
+    const std::string text =
+        read_file(channel_directory() + "/" + std::to_string(pid) + ".signals");
+    unsigned long long reserved = 0;
+    for (int signal = 32; signal < SIGRTMIN; ++signal) reserved |= 1ull << (signal - 1);
+    auto field = [&](const char* key) {
+        const std::string::size_type at = text.find(key);
+        if (at == std::string::npos) return ~0ull;
+        return std::stoull(text.substr(at + std::strlen(key)), nullptr, 16) & ~reserved;
+    };
+    return {field("SigBlk:"), field("SigIgn:")};
 }
 
 bool scene_published(pid_t pid) {

@@ -37,6 +37,15 @@ std::string channel_directory();
 std::vector<pid_t> started_renderers();                   // pids with a command line record
 std::vector<std::string> recorded_command_line(pid_t pid);
 std::vector<int> recorded_descriptors(pid_t pid);          // open when it started
+// Its blocked and ignored signals when it started (bit n - 1 for signal n),
+// or all bits when there is no record. The signals the C library keeps for
+// itself (glibc: 32 and 33, below SIGRTMIN, which its process start leaves
+// ignored) are left out: no program can handle them.
+struct SignalState {
+    unsigned long long blocked;
+    unsigned long long ignored;
+};
+SignalState recorded_signals(pid_t pid);
 bool scene_published(pid_t pid);
 std::vector<pid_t> attached_processes();                  // every attach_process argument
 bool interleaving_recorded();

@@ -185,7 +185,9 @@ TEST(HandOffWorkerQuit, HostQuittingWhileAHandOffGivesUpGetsItsReport) {
     std::atexit(host_keeps_working);
     install_standin(9, false, LiveLibrary::standin);
     ::setenv("ORVELLA_STANDIN_REPLY", "never", 1);
-    ::setenv("ORVELLA_STANDIN_LIFETIME_MS", "0", 1);  // holds no pipe of the test's
+    // Up during the first attempt (an ended renderer ends the poll at once),
+    // and not holding the test's output pipe for long after.
+    ::setenv("ORVELLA_STANDIN_LIFETIME_MS", "5000", 1);
     set_poll_pace({HeldClock::clock, HeldClock::sleep});
     EXPECT_EXIT(
         {

@@ -1,11 +1,14 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -78,6 +81,20 @@ struct SequenceClock {
     static std::clock_t clock() { return values[std::min(next++, values.size() - 1)]; }
     static int sleep(useconds_t) { return ++sleeps, 0; }
 };
+
+// Processor time that stands still, as on an idle host, until `give_up`
+// passes on the wall clock; then the whole budget is gone at once.
+struct IdleClock {
+    static std::chrono::steady_clock::time_point give_up;
+    static std::atomic<bool> gave_up;
+    static std::clock_t clock() {
+        if (std::chrono::steady_clock::now() < give_up) return 0;
+        gave_up = true;
+        return 100 * CLOCKS_PER_SEC;
+    }
+};
+std::chrono::steady_clock::time_point IdleClock::give_up;
+std::atomic<bool> IdleClock::gave_up;
 
 std::vector<pid_t> new_renderers(const std::vector<pid_t>& before) {
     std::vector<pid_t> now = started_renderers(), added;
@@ -158,19 +175,29 @@ TEST_F(RendererImportTest, ConfirmsTheImportOfTheStartedRenderer) {
     const std::string executable = install_standin(9, false, LiveLibrary::standin);
     const std::string path = export_file("Coat");
     // A descriptor the host holds without close-on-exec, as a lock on the
-    // user's document may be, stays the host's alone.
+    // user's document may be, stays the host's alone; so do the signals the
+    // host thread blocks and the host ignores.
     const int held = ::open("/tmp/document.lock", O_RDWR | O_CREAT, 0644);
     ASSERT_GE(held, 0);
     std::vector<int> standard_streams;
     for (int fd = 0; fd < 3; ++fd)
         if (::fcntl(fd, F_GETFD) != -1) standard_streams.push_back(fd);
+    sigset_t usr1, host_mask;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    ASSERT_EQ(0, ::pthread_sigmask(SIG_BLOCK, &usr1, &host_mask));
+    const auto host_sigpipe = ::signal(SIGPIPE, SIG_IGN);
     pid_t launched = -1;
     EXPECT_EQ(kImportConfirmed, hand_off("Coat", path, &launched));
+    ::signal(SIGPIPE, host_sigpipe);
+    ::pthread_sigmask(SIG_SETMASK, &host_mask, nullptr);
     ::close(held);
     ASSERT_GT(launched, 0);
     EXPECT_EQ(std::vector<std::string>({executable, "-import", path}),
               recorded_command_line(launched));
     EXPECT_EQ(standard_streams, recorded_descriptors(launched));
+    EXPECT_EQ(0u, recorded_signals(launched).blocked);
+    EXPECT_EQ(0u, recorded_signals(launched).ignored);
     // One reading before the first attempt, one after each; a one-second
     // sleep after every attempt, the confirming one included.
     EXPECT_GE(PublishedClock::sleeps, 1);
@@ -237,6 +264,25 @@ TEST_F(RendererImportTest, BudgetIsTwentyWholeSecondsOfProcessorTime) {
         EXPECT_EQ(kImportNotConfirmed, request.status);
         EXPECT_EQ(c.attempts, SequenceClock::sleeps) << "readings from " << c.readings.front();
     }
+}
+
+// A renderer that ended (it crashed, refused to run, or handed the file to
+// an instance already running) is reaped, and the poll ends at the attempt
+// that finds it gone, however little processor time the host has used.
+TEST_F(RendererImportTest, RendererThatEndedIsReportedAtOnce) {
+    install_standin(9, false, LiveLibrary::standin);
+    ::setenv("ORVELLA_STANDIN_REPLY", "never", 1);
+    ::setenv("ORVELLA_STANDIN_LIFETIME_MS", "0", 1);
+    IdleClock::gave_up = false;
+    IdleClock::give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    set_poll_pace({IdleClock::clock, PublishedClock::sleep});
+    pid_t launched = -1;
+    EXPECT_EQ(kImportNotConfirmed, hand_off("Coat", export_file("Coat"), &launched));
+    EXPECT_FALSE(IdleClock::gave_up) << "the ended renderer was polled until the budget ran out";
+    ASSERT_GT(launched, 0);
+    errno = 0;
+    EXPECT_EQ(-1, ::kill(launched, 0));
+    EXPECT_EQ(ESRCH, errno) << "the ended renderer was left a zombie";
 }
 
 TEST_F(RendererImportTest, NewerRendererIsStartedButHasNoLiveLink) {

@@ -1,5 +1,6 @@
 // Stand-in for the Orvella renderer: started as `orvella -import FILE`, it
-// records its command line and the descriptors it was started with, "imports" FILE by publishing a scene that holds a
+// records its command line, the descriptors and the signal state it was
+// started with, "imports" FILE by publishing a scene that holds a
 // model of the name found in FILE, stays up for a while and withdraws its
 // scene when it ends. The environment variables listed in CMakeLists.txt
 // choose the behaviour a test needs.
@@ -97,6 +98,19 @@ std::string open_descriptors() {
     return list;
 }
 
+// The blocked and ignored signals, as the kernel shows them; read before
+// this process sets a handler of its own.
+std::string signal_state() {
+    std::string status;
+    if (!read_whole_file("/proc/self/status", status)) return "";
+    std::string lines;
+    for (const char* key : {"SigBlk:", "SigIgn:"}) {
+        const size_t at = status.find(key);
+        if (at != std::string::npos) lines += status.substr(at, status.find('\n', at) + 1 - at);
+    }
+    return lines;
+}
+
 void pause_ms(long ms) {
     // Waking every 10 ms keeps a stop request prompt.
     for (long waited = 0; waited < ms && !stop_requested; waited += 10) ::usleep(10 * 1000);
@@ -107,8 +121,10 @@ void pause_ms(long ms) {
 int main(int argc, char** argv) {
     const long pid = static_cast<long>(::getpid());
     const std::string descriptors = open_descriptors();
+    const std::string signals = signal_state();
     ::mkdir(channel_directory().c_str(), 0777);
     publish_file(descriptors_path(pid), descriptors);
+    publish_file(signals_path(pid), signals);
 
     std::string command_line;
     for (int i = 0; i < argc; ++i) command_line.append(argv[i]).push_back('\0');

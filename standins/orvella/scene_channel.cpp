@@ -22,6 +22,10 @@ std::string descriptors_path(long pid) {
     return channel_directory() + "/" + std::to_string(pid) + ".fds";
 }
 
+std::string signals_path(long pid) {
+    return channel_directory() + "/" + std::to_string(pid) + ".signals";
+}
+
 std::string attached_path() { return channel_directory() + "/attached"; }
 
 std::string interleaved_path() { return channel_directory() + "/interleaved"; }

@@ -3,7 +3,9 @@
 // <dir>/P.xml (written to a temporary name and renamed, so a reader never sees
 // half a scene) and removes it when it ends; it records its command line in
 // <dir>/P.cmdline (arguments separated by NUL bytes), and the descriptors it
-// was started with in <dir>/P.fds (one number per line). The library records
+// was started with in <dir>/P.fds (one number per line), and the signal
+// state it was started with in <dir>/P.signals (the "SigBlk:" and "SigIgn:"
+// lines of /proc/self/status). The library records
 // every process id given to attach_process in <dir>/attached, one per line,
 // and each scene read on a thread that did not attach it in <dir>/interleaved.
 // <dir> is $ORVELLA_STANDIN_DIR, or /tmp/orvella-standin.
@@ -17,6 +19,7 @@ std::string channel_directory();
 std::string scene_path(long pid);
 std::string command_line_path(long pid);
 std::string descriptors_path(long pid);
+std::string signals_path(long pid);
 std::string attached_path();
 std::string interleaved_path();
 
