@@ -26,7 +26,6 @@
 // library that answers from memory, as a renderer does (the stand-in
 // renderer's library reads a file, which is no cost of the plug-in's), so it
 // runs inside tools/sandbox, which tools/bench does.
-#include <dlfcn.h>
 #include <time.h>
 #include <unistd.h>
 #include <valgrind/callgrind.h>
@@ -51,23 +50,6 @@
 namespace {
 
 const char kModel[] = "Skirt";
-
-using SetReply = void (*)(const char*, std::size_t);
-
-SetReply install_library() {
-    const std::string bundle = orvella_bench::install_orvella9();
-    const std::string installed = bundle + "qororvellalive6.so";
-    orvella_bench::copy_file(BENCH_LIVE_LINK_LIBRARY, installed);
-    // The loader's dlopen of the same file finds this instance.
-    void* library = ::dlopen(installed.c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto set_reply =
-        library ? reinterpret_cast<SetReply>(::dlsym(library, "fuzz_live_link_set_reply")) : nullptr;
-    if (set_reply == nullptr) {
-        std::fprintf(stderr, "bench_poll_cost: cannot load %s\n", installed.c_str());
-        std::exit(1);
-    }
-    return set_reply;
-}
 
 double seconds(clockid_t clock) {
     timespec t {};
@@ -131,7 +113,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_poll_cost --instructions | --times N  [SIZE | worst]\n");
         return 2;
     }
-    const SetReply set_reply = install_library();
+    const orvella_bench::SetReply set_reply = orvella_bench::install_answering_library(BENCH_LIVE_LINK_LIBRARY);
     Measure measure(repetitions);
     orvella::ImportRequest request;
     request.name = kModel;

@@ -1,5 +1,6 @@
 #include "bench_support.h"
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,6 +87,16 @@ std::string scene_of(std::size_t bytes, const std::string& last, const std::stri
         scene += "  </modelset>\n";
     }
     return scene + tail;
+}
+
+SetReply install_answering_library(const std::string& built) {
+    const std::string installed = install_orvella9() + "qororvellalive6.so";
+    copy_file(built, installed);
+    void* library = ::dlopen(installed.c_str(), RTLD_NOW | RTLD_LOCAL);
+    auto set_reply =
+        library ? reinterpret_cast<SetReply>(::dlsym(library, "fuzz_live_link_set_reply")) : nullptr;
+    if (set_reply == nullptr) fail("load " + installed);
+    return set_reply;
 }
 
 std::vector<std::pair<std::string, std::string>> worst_texts(std::size_t bytes) {
