@@ -356,11 +356,18 @@ TEST_F(RendererImportTest, AnAttemptTakesAtMost256MiBWhateverTheReply) {
         {"a plain scene just over the longest reply",
          orvella_bench::scene_of(kMaxSceneReplyBytes + 1, "Coat", "active"), false},
     };
+    // The shapes that took most per byte without the node budget, and the
+    // one that takes most with it.
+    const std::set<std::string> shapes = {
+        "empty elements", "a letter of text between empty elements",
+        "elements of 7 one-letter attributes each", "branches nested to the limit",
+        "names and values of 16 bytes"};
     for (auto& [name, text] : orvella_bench::worst_texts(k16MiB))
-        cases.push_back({name + ", 16 MiB", near_miss + text, false});
+        if (shapes.count(name) != 0) cases.push_back({name + ", 16 MiB", near_miss + text, false});
     // Nearly as long as a reply may be (a text grows past the size asked by
     // up to one of its units), of the shape that takes most in all.
-    for (auto& [name, text] : orvella_bench::worst_texts(kMaxSceneReplyBytes - near_miss.size() - (16 << 10)))
+    for (auto& [name, text] :
+         orvella_bench::worst_texts(kMaxSceneReplyBytes - near_miss.size() - (16 << 10)))
         if (name == "one element, all attributes")
             cases.push_back({name + ", the longest reply", near_miss + text, false});
     ASSERT_GT(cases[1].reply.size(), kMaxSceneReplyBytes);
@@ -375,8 +382,10 @@ TEST_F(RendererImportTest, AnAttemptTakesAtMost256MiBWhateverTheReply) {
         ReplyMemory memory;
         const std::size_t before = heap_live;
         heap_peak = before;
-        EXPECT_EQ(c.confirms, check_imported_model(ImportRequest{"Coat", "/tmp/Coat.fbx"}, ::getpid(), memory))
+        EXPECT_EQ(c.confirms,
+                  check_imported_model(ImportRequest{"Coat", "/tmp/Coat.fbx"}, ::getpid(), memory))
             << c.name;
-        EXPECT_LT(heap_peak - before, kCeiling) << c.name << ": " << ((heap_peak - before) >> 20) << " MiB";
+        EXPECT_LT(heap_peak - before, kCeiling)
+            << c.name << ": " << ((heap_peak - before) >> 20) << " MiB";
     }
 }

@@ -6,10 +6,9 @@
 // rest, up to its first zero byte, is the text. Ours parses through
 // guarded_parse.cpp, so a read past the text faults; Debian's (which may read
 // three bytes past a text that ends inside a UTF-8 sequence) parses a copy
-// followed by zero bytes. Both run on the
-// hand-off thread's stack: past the limit ours stops at the first element
-// too deep, past the budget it stops with what it built within it, and
-// Debian's is not asked.
+// followed by zero bytes. Both run on the hand-off thread's stack: past the
+// limit ours stops at the first element too deep, past the budget it stops
+// with what it built within it, and Debian's is not asked.
 #include <dlfcn.h>
 
 #include <tinyxml.h>
