@@ -26,7 +26,6 @@
 // library that answers from memory, as a renderer does (the stand-in
 // renderer's library reads a file, which is no cost of the plug-in's), so it
 // runs inside tools/sandbox, which tools/bench does.
-#include <dlfcn.h>
 #include <time.h>
 #include <unistd.h>
 #include <valgrind/callgrind.h>
@@ -51,23 +50,6 @@
 namespace {
 
 const char kModel[] = "Skirt";
-
-using SetReply = void (*)(const char*, std::size_t);
-
-SetReply install_library() {
-    const std::string bundle = orvella_bench::install_orvella9();
-    const std::string installed = bundle + "qororvellalive6.so";
-    orvella_bench::copy_file(BENCH_LIVE_LINK_LIBRARY, installed);
-    // The loader's dlopen of the same file finds this instance.
-    void* library = ::dlopen(installed.c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto set_reply =
-        library ? reinterpret_cast<SetReply>(::dlsym(library, "fuzz_live_link_set_reply")) : nullptr;
-    if (set_reply == nullptr) {
-        std::fprintf(stderr, "bench_poll_cost: cannot load %s\n", installed.c_str());
-        std::exit(1);
-    }
-    return set_reply;
-}
 
 double seconds(clockid_t clock) {
     timespec t {};
@@ -114,42 +96,6 @@ private:
     const int repetitions_;
 };
 
-// Texts of about `bytes` built to make TinyXML work hardest per byte, each
-// beside a plain scene of the same size in docs/benchmarks.md.
-std::vector<std::pair<std::string, std::string>> worst_texts(std::size_t bytes) {
-    std::vector<std::pair<std::string, std::string>> texts;
-    auto fill = [bytes](std::string text, const std::string& unit, const std::string& end) {
-        while (text.size() + end.size() < bytes) text += unit;
-        return text + end;
-    };
-    auto attributes = [](int from, int count) {
-        std::string text;
-        for (int i = from; i < from + count; ++i) text += " a" + std::to_string(i) + "=\"\"";
-        return text;
-    };
-    // One element with as many attributes as fit (about 470,000).
-    {
-        std::string text = "<e";
-        for (int i = 0; text.size() + 2 < bytes; i += 1000) text += attributes(i, 1000);
-        texts.emplace_back("one element, all attributes", text + "/>");
-    }
-    texts.emplace_back("elements of 1,000 attributes each",
-                       fill("<r>", "<e" + attributes(0, 1000) + "/>", "</r>"));
-    texts.emplace_back("elements of 9 attributes each (past the list search)",
-                       fill("<r>", "<e" + attributes(0, 9) + "/>", "</r>"));
-    std::string branch;
-    for (std::size_t i = 1; i < orvella::kMaxXmlDepth; ++i) branch += "<a>";
-    for (std::size_t i = 1; i < orvella::kMaxXmlDepth; ++i) branch += "</a>";
-    texts.emplace_back("branches nested to the limit", fill("<r>", branch, "</r>"));
-    texts.emplace_back("empty elements", fill("<r>", "<a/>", "</r>"));
-    const std::string name(32 << 10, 'n');
-    texts.emplace_back("32 KiB names of elements and attributes",
-                       fill("<r>", "<" + name + " " + name + "=\"v\">t</" + name + ">", "</r>"));
-    texts.emplace_back("references", fill("<r>", "&#x41;&amp;&#65;&lt;&#x10FFFF;", "</r>"));
-    texts.emplace_back("comments", fill("<r>", "<!---->", "</r>"));
-    return texts;
-}
-
 [[noreturn]] void wrong(const std::string& what) {
     std::fprintf(stderr, "bench_poll_cost: %s\n", what.c_str());
     std::exit(1);
@@ -167,7 +113,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_poll_cost --instructions | --times N  [SIZE | worst]\n");
         return 2;
     }
-    const SetReply set_reply = install_library();
+    const orvella_bench::SetReply set_reply = orvella_bench::install_answering_library(BENCH_LIVE_LINK_LIBRARY);
     Measure measure(repetitions);
     orvella::ImportRequest request;
     request.name = kModel;
@@ -186,7 +132,7 @@ int main(int argc, char** argv) {
             });
         };
         parse("worst/plain scene/parse", orvella_bench::scene_of(bytes, kModel, "active"));
-        for (const auto& [name, text] : worst_texts(bytes)) {
+        for (const auto& [name, text] : orvella_bench::worst_texts(bytes)) {
             TiXmlDocument check;
             check.Parse(text.c_str());
             if (check.Error()) wrong(name + " does not parse: " + check.ErrorDesc());

@@ -1,5 +1,6 @@
 #include "bench_support.h"
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+
+#include "support/xml_input.h"
 
 namespace orvella_bench {
 
@@ -84,6 +87,57 @@ std::string scene_of(std::size_t bytes, const std::string& last, const std::stri
         scene += "  </modelset>\n";
     }
     return scene + tail;
+}
+
+SetReply install_answering_library(const std::string& built) {
+    const std::string installed = install_orvella9() + "qororvellalive6.so";
+    copy_file(built, installed);
+    void* library = ::dlopen(installed.c_str(), RTLD_NOW | RTLD_LOCAL);
+    auto set_reply =
+        library ? reinterpret_cast<SetReply>(::dlsym(library, "fuzz_live_link_set_reply")) : nullptr;
+    if (set_reply == nullptr) fail("load " + installed);
+    return set_reply;
+}
+
+std::vector<std::pair<std::string, std::string>> worst_texts(std::size_t bytes) {
+    std::vector<std::pair<std::string, std::string>> texts;
+    auto fill = [bytes](std::string text, const std::string& unit, const std::string& end) {
+        while (text.size() + end.size() < bytes) text += unit;
+        return text + end;
+    };
+    auto attributes = [](int from, int count) {
+        std::string text;
+        for (int i = from; i < from + count; ++i) text += " a" + std::to_string(i) + "=\"\"";
+        return text;
+    };
+    // One element with as many attributes as fit (about 470,000).
+    {
+        std::string text = "<e";
+        for (int i = 0; text.size() + 2 < bytes; i += 1000) text += attributes(i, 1000);
+        texts.emplace_back("one element, all attributes", text + "/>");
+    }
+    texts.emplace_back("elements of 1,000 attributes each",
+                       fill("<r>", "<e" + attributes(0, 1000) + "/>", "</r>"));
+    texts.emplace_back("elements of 9 attributes each (past the list search)",
+                       fill("<r>", "<e" + attributes(0, 9) + "/>", "</r>"));
+    texts.emplace_back("elements of 7 one-letter attributes each",
+                       fill("<r>", "<e a=\"\" b=\"\" c=\"\" d=\"\" f=\"\" g=\"\" h=\"\"/>", "</r>"));
+    std::string branch;
+    for (std::size_t i = 1; i < orvella::kMaxXmlDepth; ++i) branch += "<a>";
+    for (std::size_t i = 1; i < orvella::kMaxXmlDepth; ++i) branch += "</a>";
+    texts.emplace_back("branches nested to the limit", fill("<r>", branch, "</r>"));
+    texts.emplace_back("empty elements", fill("<r>", "<a/>", "</r>"));
+    texts.emplace_back("a letter of text between empty elements", fill("<r>", "x<a/>", "</r>"));
+    const std::string name(32 << 10, 'n');
+    texts.emplace_back("32 KiB names of elements and attributes",
+                       fill("<r>", "<" + name + " " + name + "=\"v\">t</" + name + ">", "</r>"));
+    // Just too long to lie inside a node: each takes memory of its own.
+    const std::string sixteen(16, 'n');
+    texts.emplace_back("names and values of 16 bytes",
+                       fill("<r>", "<" + sixteen + " " + sixteen + "=\"" + sixteen + "\"/>", "</r>"));
+    texts.emplace_back("references", fill("<r>", "&#x41;&amp;&#65;&lt;&#x10FFFF;", "</r>"));
+    texts.emplace_back("comments", fill("<r>", "<!---->", "</r>"));
+    return texts;
 }
 
 }  // namespace orvella_bench

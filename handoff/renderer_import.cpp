@@ -1,10 +1,12 @@
 #include "handoff/renderer_import.h"
 
+#include <string.h>  // strnlen
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 
 #include "handoff/reply_screen.h"
@@ -73,11 +75,16 @@ bool check_imported_model(const ImportRequest& request, pid_t pid, ReplyMemory& 
         if (!api->attach_process(static_cast<std::int64_t>(pid))) return false;
         const char* text = api->scene_xml();
         if (text == nullptr) return false;
-        reply.assign(text);  // into the buffer kept from one reply to the next
+        // A reply too long to copy is not taken: its copies alone would
+        // exceed what an attempt may take of the host's memory.
+        const std::size_t size = ::strnlen(text, kMaxSceneReplyBytes + 1);
+        if (size > kMaxSceneReplyBytes) return false;
+        reply.assign(text, size);  // into the buffer kept from one reply to the next
     }
     // What the parse could not confirm is not parsed: the very reply the
     // last parse did not confirm, or one that cannot hold the name.
     if (memory.unchanged() || !reply_may_name(reply, request.name)) return false;
+    memory.forget_last();
     if (reply_names_model(reply, request.name)) return true;
     memory.remember_unconfirmed();
     return false;

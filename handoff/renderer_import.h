@@ -58,7 +58,9 @@ pid_t launch_orvella(const ImportRequest& request, const std::string& executable
 // from fetching the query interface until the reply is copied into `memory`,
 // the hand-off's own. Parses the reply only when that could confirm: not
 // when it is the very reply of the last attempt that parsed without
-// confirming, nor when it cannot hold the name (handoff/reply_screen.h).
+// confirming, nor when it cannot hold the name (handoff/reply_screen.h). A
+// reply longer than kMaxSceneReplyBytes (handoff/scene_search.h) is not
+// copied and does not confirm.
 bool check_imported_model(const ImportRequest& request, pid_t pid, ReplyMemory& memory);
 
 // The processor-time clock and the sleep that pace the poll. Production uses

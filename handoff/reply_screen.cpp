@@ -223,6 +223,11 @@ bool reply_may_name(std::string_view reply, const std::string& name) {
     return NameSearch(reply, name).may_name();
 }
 
+void ReplyMemory::forget_last() {
+    std::string().swap(last_);
+    has_last_ = false;
+}
+
 void ReplyMemory::remember_unconfirmed() {
     // The buffers trade places: the next reply is copied into the older one,
     // whose pages are already there.

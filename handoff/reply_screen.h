@@ -9,6 +9,7 @@
 //     ReplyMemory memory;                       // one per hand-off
 //     ... memory.reply() = copy of the library's text
 //     if (memory.unchanged() || !reply_may_name(memory.reply(), name)) -> not confirmed
+//     memory.forget_last();
 //     ... parse and search; if that does not confirm: memory.remember_unconfirmed()
 //
 // Both answers are sound: "cannot" always means the parse and search would
@@ -42,6 +43,9 @@ public:
     // Whether this attempt's reply has exactly the bytes of the last one
     // remembered: the same parse and search cannot confirm it either.
     bool unchanged() const { return has_last_ && current_ == last_; }
+    // The current reply is about to be parsed: the last one is not needed
+    // any more, and its memory goes back before the parse takes its own.
+    void forget_last();
     // The current reply was parsed and searched and did not confirm.
     void remember_unconfirmed();
 

@@ -23,6 +23,7 @@ const TiXmlElement* find_named_model(const TiXmlElement* element, const std::str
 
 bool reply_names_model(const std::string& reply, const std::string& name) {
     TiXmlDocument document;
+    document.SetNodeBudget(kSceneNodeBudget);
     parse_xml_text(document, reply);  // errors are not examined: whatever parsed is searched
     const TiXmlElement* root = document.FirstChildElement();
     return root != nullptr && find_named_model(root, name, kSceneSearchDepth) != nullptr;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#include <cstddef>
 #include <string>
 
 #include "handoff/scene_search.h"
@@ -10,9 +11,11 @@ using orvella::find_named_model;
 namespace {
 
 // The "id" of the element the search returns for `name` with depth 4, or
-// "none".
-std::string found_in(const char* xml, const std::string& name, int depth = 4) {
+// "none"; the parse within `budget` when one is given.
+std::string found_in(const char* xml, const std::string& name, int depth = 4,
+                     std::size_t budget = 0) {
     TiXmlDocument document;
+    document.SetNodeBudget(budget);
     document.Parse(xml);
     const TiXmlElement* found = find_named_model(document.FirstChildElement(), name, depth);
     if (found == nullptr) return "none";
@@ -60,4 +63,36 @@ TEST(SceneSearch, DepthAndMissingInput) {
     EXPECT_EQ("none", found_in(R"(<a><b name="Coat" id="2"/></a>)", "Coat", 1));
     EXPECT_EQ("none", found_in("", "Coat"));
     EXPECT_EQ("none", found_in("<<<not xml", "Coat"));
+}
+
+// A parse that its node budget stops holds a part of the reply: what the
+// search finds there, the whole reply holds too.
+TEST(SceneSearch, ParseStoppedByItsBudgetConfirmsOnlyWhatTheWholeWould) {
+    constexpr std::size_t kElement = sizeof(TiXmlElement);
+    constexpr std::size_t kAttribute = sizeof(TiXmlAttribute);
+    struct Case {
+        const char* what;
+        const char* xml;
+        std::size_t budget;
+        const char* found;
+        bool stopped;
+    };
+    const Case cases[] = {
+        {"within the budget", R"(<a><m name="Coat" id="x"/></a>)", 2 * kElement + 2 * kAttribute,
+         "x", false},
+        {"the model read before the stop", R"(<a><m name="Coat" id="x"/><b/></a>)",
+         2 * kElement + 2 * kAttribute, "x", true},
+        {"stopped before the model", R"(<a><b/><m name="Coat" id="x"/></a>)", 2 * kElement, "none",
+         true},
+        // Its name read, the inactive set after it not: the element keeps neither.
+        {"stopped inside the model's start tag", R"(<a><m name="Coat" modelset="off" id="x"/></a>)",
+         2 * kElement + kAttribute, "none", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.found, found_in(c.xml, "Coat", 4, c.budget)) << c.what;
+        TiXmlDocument document;
+        document.SetNodeBudget(c.budget);
+        document.Parse(c.xml);
+        EXPECT_EQ(c.stopped, document.ErrorId() == TiXmlBase::TIXML_ERROR_OVER_NODE_BUDGET) << c.what;
+    }
 }

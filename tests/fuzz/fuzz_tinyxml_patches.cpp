@@ -1,12 +1,14 @@
 // The TinyXML we build (Debian's source, Debian's patches and ours) against
-// Debian's alone: within our nesting limit, both build the same document
-// and end in the same error state. The first input byte picks the encoding
-// and white-space condensing; the rest, up to its first zero byte, is the
-// text. Ours parses through guarded_parse.cpp, so a read past the text
-// faults; Debian's (which may read three bytes past a text that ends inside
-// a UTF-8 sequence) parses a copy followed by zero bytes. Both run on the
-// hand-off thread's stack: past the limit ours stops at the first element
-// too deep, and Debian's is not asked.
+// Debian's alone: within our nesting limit and the document's node budget,
+// both build the same document and end in the same error state. The first
+// input byte picks the encoding, white-space condensing and whether the
+// document has a node budget (a small one, which a few nodes exhaust); the
+// rest, up to its first zero byte, is the text. Ours parses through
+// guarded_parse.cpp, so a read past the text faults; Debian's (which may read
+// three bytes past a text that ends inside a UTF-8 sequence) parses a copy
+// followed by zero bytes. Both run on the hand-off thread's stack: past the
+// limit ours stops at the first element too deep, past the budget it stops
+// with what it built within it, and Debian's is not asked.
 #include <dlfcn.h>
 
 #include <tinyxml.h>
@@ -44,6 +46,29 @@ std::size_t element_depth(const TiXmlDocument& document) {
     return deepest;
 }
 
+// Room for a few nodes and attributes, so that the budget stops many inputs.
+constexpr std::size_t kFuzzNodeBudget = 2048;
+
+// What the node budget charged at least for the nodes below `node` and
+// their attributes (the names of a long attribute list are charged too).
+std::size_t charged_below(const TiXmlNode* node) {
+    std::size_t bytes = 0;
+    for (const TiXmlNode* child = node->FirstChild(); child; child = child->NextSibling()) {
+        switch (child->Type()) {
+            case TiXmlNode::TINYXML_ELEMENT: bytes += sizeof(TiXmlElement); break;
+            case TiXmlNode::TINYXML_COMMENT: bytes += sizeof(TiXmlComment); break;
+            case TiXmlNode::TINYXML_TEXT: bytes += sizeof(TiXmlText); break;
+            case TiXmlNode::TINYXML_DECLARATION: bytes += sizeof(TiXmlDeclaration); break;
+            default: bytes += sizeof(TiXmlUnknown); break;
+        }
+        if (const TiXmlElement* element = child->ToElement())
+            for (const TiXmlAttribute* a = element->FirstAttribute(); a; a = a->Next())
+                bytes += sizeof(TiXmlAttribute);
+        bytes += charged_below(child);
+    }
+    return bytes;
+}
+
 struct Result {
     int error = 0;
     int row = 0;
@@ -64,9 +89,10 @@ Result reference(const std::string& text, TiXmlEncoding encoding, bool condense)
     return result;
 }
 
-void check(const std::string& text, TiXmlEncoding encoding, bool condense) {
+void check(const std::string& text, TiXmlEncoding encoding, bool condense, std::size_t budget) {
     TiXmlBase::SetCondenseWhiteSpace(condense);
     TiXmlDocument document;
+    document.SetNodeBudget(budget);
     document.Parse(text.c_str(), nullptr, encoding);
     // The parser itself, not the plug-in's reading of it: past the limit it
     // stops at the first element too deep, and keeps nothing deeper.
@@ -76,6 +102,10 @@ void check(const std::string& text, TiXmlEncoding encoding, bool condense) {
         return;
     }
     FUZZ_CHECK(depth <= orvella::kMaxXmlDepth);
+    if (document.ErrorId() == TiXmlBase::TIXML_ERROR_OVER_NODE_BUDGET) {
+        FUZZ_CHECK(budget != 0 && charged_below(&document) <= budget);
+        return;
+    }
     TiXmlPrinter printer;
     document.Accept(&printer);
     const Result debian = reference(text, encoding, condense);
@@ -105,7 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                TIXML_ENCODING_LEGACY};
     const TiXmlEncoding encoding = kEncodings[data[0] % 3];
     const bool condense = (data[0] / 3) % 2 == 0;
+    const std::size_t budget = (data[0] / 6) % 2 == 0 ? 0 : kFuzzNodeBudget;
     const std::string text = std::string(reinterpret_cast<const char*>(data) + 1, size - 1).c_str();
-    orvella_fuzz::run_on_small_stack([&] { check(text, encoding, condense); });
+    orvella_fuzz::run_on_small_stack([&] { check(text, encoding, condense, budget); });
     return 0;
 }
