@@ -412,8 +412,10 @@ TEST_F(RendererImportTest, AnAttemptTakesAtMost256MiBWhateverTheReply) {
         // The library reads the scene into memory of its own first, as a
         // renderer's holds its scene: an attempt for another name, which the
         // screen rules out without a parse.
-        ASSERT_FALSE(check_imported_model(ImportRequest{"Trousers", "/tmp/Trousers.fbx"}, ::getpid()));
         ReplyMemory memory;
+        ASSERT_FALSE(check_imported_model(ImportRequest{"Trousers", "/tmp/Trousers.fbx"}, ::getpid(),
+                                          memory));
+        memory = ReplyMemory();
         const std::size_t before = heap_live;
         heap_peak = before;
         EXPECT_EQ(c.confirms,
