@@ -107,7 +107,8 @@ std::string log_time_text(std::time_t seconds, long microseconds) {
     // which would not fit.
     char time_of_day[16] = "";
     if (std::strftime(time_of_day, sizeof time_of_day, "%H:%M:%S", &local) == 0) time_of_day[0] = '\0';
-    char text[32];
+    // Room for any long, which an unoptimised build's warning asks for.
+    char text[sizeof time_of_day + 24];
     std::snprintf(text, sizeof text, "%s.%03ld", time_of_day, microseconds / 1000);
     return text;
 }
