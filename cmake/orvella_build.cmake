@@ -22,6 +22,14 @@ elseif(ORVELLA_SANITIZE STREQUAL "thread")
 elseif(NOT ORVELLA_SANITIZE STREQUAL "")
   message(FATAL_ERROR "ORVELLA_SANITIZE must be address, thread or empty, not '${ORVELLA_SANITIZE}'")
 endif()
+# Instrumented builds compile at -O2 whatever the build type: their hand-off
+# thread's stack and the fuzz targets' 512 KiB were sized for the frames of
+# -O2 (docs/benchmarks.md, "Nesting limit"), and unoptimised instrumented
+# frames overflow them on the deepest inputs. (ORVELLA_FUZZ is the cache
+# option of the top-level CMakeLists.txt.)
+if(ORVELLA_SANITIZE OR ORVELLA_FUZZ)
+  add_compile_options(-O2)
+endif()
 
 # A sandboxed test runs through tools/sandbox, one process (and so one fresh
 # sandbox) per test case.

@@ -1,64 +1,82 @@
-# TinyXML, built from Debian's source with Debian's patches and then ours
-# (patches/tinyxml), which tools/bootstrap unpacks into third_party/tinyxml,
-# with this build's compiler and instrumentation, so that every build, the
-# macOS dylib included, parses with the same code, and the sanitizers and the
-# fuzzers see inside the parser. The stored-file bytes depend on Debian's
-# entity-encoding patch; the nesting limit and linear attribute parsing on
-# ours.
+# TinyXML, built from Debian's source with Debian's series of patches and then
+# ours (patches/tinyxml) appended to it, which tools/bootstrap unpacks into
+# third_party/tinyxml and applies with quilt, with this build's compiler and
+# instrumentation, so that every build, the macOS dylib included, parses with
+# the same code, and the sanitizers and the fuzzers see inside the parser. The
+# stored-file bytes depend on Debian's entity-encoding patch; the nesting
+# limit and linear attribute parsing on ours.
 set(ORVELLA_TINYXML_SOURCE_DIR "${PROJECT_SOURCE_DIR}/third_party/tinyxml"
     CACHE PATH "TinyXML 2.6.2 source with Debian's patches and ours applied")
-set(_tinyxml_patches "${ORVELLA_TINYXML_SOURCE_DIR}/.pc/applied-patches")
-set(_tinyxml_ours "${ORVELLA_TINYXML_SOURCE_DIR}/.orvella-patches")
-set(_tinyxml_stamp "${ORVELLA_TINYXML_SOURCE_DIR}/.orvella-version")
-if(NOT EXISTS "${_tinyxml_patches}" OR NOT EXISTS "${_tinyxml_ours}" OR NOT EXISTS "${_tinyxml_stamp}")
-  message(FATAL_ERROR "TinyXML's patched source is missing (${ORVELLA_TINYXML_SOURCE_DIR}): run tools/bootstrap")
-endif()
-# Unpacked again by tools/bootstrap, the source is checked again.
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_tinyxml_stamp}")
-file(STRINGS "${_tinyxml_patches}" _applied)
-foreach(patch enforce-use-stl entity-encoding CVE-2021-42260 CVE-2023-34194)
-  if(NOT "${patch}.patch" IN_LIST _applied)
-    message(FATAL_ERROR "TinyXML's source in ${ORVELLA_TINYXML_SOURCE_DIR} lacks Debian's ${patch} patch")
-  endif()
-endforeach()
-# Ours, each by name, and all as they are now (bootstrap records a digest of
-# the patch files it applied, as tools/bootstrap computes it).
+
+# The Debian version of the source in `dir`, and the patches of its series,
+# refusing the source unless quilt applied every one of them and Debian's
+# four are among them.
+function(orvella_tinyxml_series dir version_var series_var)
+  foreach(file debian/changelog debian/patches/series .pc/applied-patches)
+    if(NOT EXISTS "${dir}/${file}")
+      message(FATAL_ERROR "TinyXML's patched source is missing (${dir}): run tools/bootstrap")
+    endif()
+  endforeach()
+  # Unpacked again by tools/bootstrap, the source is checked again.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    "${dir}/debian/patches/series" "${dir}/.pc/applied-patches")
+  file(STRINGS "${dir}/debian/changelog" _first LIMIT_COUNT 1)
+  string(REGEX REPLACE "^[^(]*\\(([^)]*)\\).*" "\\1" _version "${_first}")
+  file(STRINGS "${dir}/debian/patches/series" _lines)
+  set(_series "")
+  foreach(_line IN LISTS _lines)
+    if(_line MATCHES "^[ \t]*([^# \t]+)")
+      list(APPEND _series "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  file(STRINGS "${dir}/.pc/applied-patches" _applied)
+  foreach(_patch IN LISTS _series)
+    if(NOT _patch IN_LIST _applied)
+      message(FATAL_ERROR "TinyXML's source in ${dir} lacks ${_patch} of its series: run tools/bootstrap")
+    endif()
+  endforeach()
+  foreach(_patch enforce-use-stl entity-encoding CVE-2021-42260 CVE-2023-34194)
+    if(NOT "${_patch}.patch" IN_LIST _series)
+      message(FATAL_ERROR "TinyXML's source in ${dir} lacks Debian's ${_patch} patch")
+    endif()
+  endforeach()
+  set(${version_var} "${_version}" PARENT_SCOPE)
+  set(${series_var} "${_series}" PARENT_SCOPE)
+endfunction()
+
+# Ours, all of them in its series, each as it is in the repository.
+orvella_tinyxml_series("${ORVELLA_TINYXML_SOURCE_DIR}" _tinyxml_version _tinyxml_series)
 file(GLOB _our_patches "${PROJECT_SOURCE_DIR}/patches/tinyxml/*.patch")
 list(SORT _our_patches)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_our_patches})
-file(STRINGS "${_tinyxml_ours}" _applied_ours)
-set(_our_text "")
+set(_our_names "")
 foreach(patch IN LISTS _our_patches)
   get_filename_component(_name "${patch}" NAME)
-  if(NOT _name IN_LIST _applied_ours)
-    message(FATAL_ERROR "TinyXML's source in ${ORVELLA_TINYXML_SOURCE_DIR} lacks our ${_name}: run tools/bootstrap")
+  file(READ "${patch}" _ours)
+  set(_applied "")
+  if(_name IN_LIST _tinyxml_series)
+    file(READ "${ORVELLA_TINYXML_SOURCE_DIR}/debian/patches/${_name}" _applied)
   endif()
-  file(READ "${patch}" _text)
-  string(APPEND _our_text "${_text}")
+  if(NOT _applied STREQUAL _ours)
+    message(FATAL_ERROR "TinyXML's source in ${ORVELLA_TINYXML_SOURCE_DIR} lacks our ${_name} as it is now: run tools/bootstrap")
+  endif()
+  list(APPEND _our_names "${_name}")
 endforeach()
-string(SHA256 _our_sum "${_our_text}")
-string(SUBSTRING "${_our_sum}" 0 16 _our_sum)
-file(READ "${_tinyxml_stamp}" _stamp)
-string(STRIP "${_stamp}" _stamp)
-if(NOT _stamp MATCHES " ${_our_sum}$")
-  message(FATAL_ERROR "TinyXML's source in ${ORVELLA_TINYXML_SOURCE_DIR} has other patches of ours than patches/tinyxml: run tools/bootstrap")
-endif()
-string(REPLACE " ${_our_sum}" "" _tinyxml_version "${_stamp}")
-list(JOIN _applied_ours ", " _ours_list)
+list(JOIN _our_names ", " _ours_list)
 message(STATUS "TinyXML: Debian's source ${_tinyxml_version}, with ${_ours_list}")
 
 # The differential fuzz target holds the patched parser to Debian's own
 # (tests/fuzz/fuzz_tinyxml_patches.cpp): tools/bootstrap unpacks the same
-# source with Debian's patches only into third_party/tinyxml-debian.
+# source with Debian's series only into third_party/tinyxml-debian.
 if(ORVELLA_FUZZ)
   set(ORVELLA_TINYXML_DEBIAN_SOURCE_DIR "${PROJECT_SOURCE_DIR}/third_party/tinyxml-debian"
       CACHE PATH "TinyXML 2.6.2 source with Debian's patches only")
-  if(NOT EXISTS "${ORVELLA_TINYXML_DEBIAN_SOURCE_DIR}/.orvella-version"
-     OR EXISTS "${ORVELLA_TINYXML_DEBIAN_SOURCE_DIR}/.orvella-patches")
-    message(FATAL_ERROR "TinyXML's source with Debian's patches only is missing (${ORVELLA_TINYXML_DEBIAN_SOURCE_DIR}): run tools/bootstrap")
-  endif()
-  file(READ "${ORVELLA_TINYXML_DEBIAN_SOURCE_DIR}/.orvella-version" _debian_version)
-  string(STRIP "${_debian_version}" _debian_version)
+  orvella_tinyxml_series("${ORVELLA_TINYXML_DEBIAN_SOURCE_DIR}" _debian_version _debian_series)
+  foreach(_name IN LISTS _our_names)
+    if(_name IN_LIST _debian_series)
+      message(FATAL_ERROR "TinyXML's source with Debian's patches only has our ${_name} (${ORVELLA_TINYXML_DEBIAN_SOURCE_DIR}): run tools/bootstrap")
+    endif()
+  endforeach()
   if(NOT _debian_version STREQUAL _tinyxml_version)
     message(FATAL_ERROR "TinyXML's sources are of two versions (${_debian_version}, ${_tinyxml_version}): run tools/bootstrap")
   endif()

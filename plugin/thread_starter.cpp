@@ -15,7 +15,7 @@ namespace {
 // "Nesting limit"). The rest of the 512 KiB is for what runs there and
 // cannot be measured here: the renderer's live-link library and the host's
 // session request, which on macOS have always run in a secondary thread's
-// 512 KiB. Sanitizer builds ask for more (kSanitizerStackAllowance).
+// 512 KiB. Sanitizer and unoptimised builds ask for more (kBuildStackAllowance).
 
 // pthread attributes, destroyed when the thread has been created (or not).
 class ThreadAttributes {

@@ -11,31 +11,29 @@ namespace orvella {
 // would give a secondary thread 512 KiB, Linux 8 MiB).
 constexpr std::size_t kHandOffStackSize = 512 * 1024;
 
-// What a sanitizer build adds to it, so that the same work fits there with
-// the same reserve. Instrumented frames are larger than the plain build's: a
-// parse at TinyXML's nesting limit takes about 2.2 times the stack under
-// AddressSanitizer and 1.6 times under ThreadSanitizer (docs/benchmarks.md,
-// "Nesting limit"). ThreadSanitizer also keeps its per-thread state (768 KiB
-// with gcc 12) in static TLS, which glibc carves from the top of the
-// thread's stack: of a 512 KiB request it left the thread 128 KiB.
-#if defined(__SANITIZE_THREAD__)
-constexpr std::size_t kSanitizerStackAllowance = (768 + 512) * 1024;
-#elif defined(__SANITIZE_ADDRESS__)
-constexpr std::size_t kSanitizerStackAllowance = 1024 * 1024;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-constexpr std::size_t kSanitizerStackAllowance = (768 + 512) * 1024;
-#elif __has_feature(address_sanitizer)
-constexpr std::size_t kSanitizerStackAllowance = 1024 * 1024;
+// What this build adds to it, so that the same work fits with the same
+// reserve (docs/benchmarks.md, "Nesting limit"): sanitizers and unoptimised
+// code take more stack per call, and ThreadSanitizer also keeps its
+// per-thread state in static TLS, which glibc carves from the top of the
+// thread's stack.
+#if defined(__has_feature)
+#define ORVELLA_HAS_FEATURE(feature) __has_feature(feature)
 #else
-constexpr std::size_t kSanitizerStackAllowance = 0;
+#define ORVELLA_HAS_FEATURE(feature) 0
 #endif
+#if defined(__SANITIZE_THREAD__) || ORVELLA_HAS_FEATURE(thread_sanitizer)
+constexpr std::size_t kBuildStackAllowance = (768 + 512) * 1024;  // its state, larger frames
+#elif defined(__SANITIZE_ADDRESS__) || ORVELLA_HAS_FEATURE(address_sanitizer)
+constexpr std::size_t kBuildStackAllowance = 1024 * 1024;  // larger frames
+#elif !defined(__OPTIMIZE__)
+constexpr std::size_t kBuildStackAllowance = 512 * 1024;  // larger frames, nothing inlined
 #else
-constexpr std::size_t kSanitizerStackAllowance = 0;
+constexpr std::size_t kBuildStackAllowance = 0;
 #endif
+#undef ORVELLA_HAS_FEATURE
 
 // The stack this build gives a hand-off thread.
-constexpr std::size_t kHandOffThreadStack = kHandOffStackSize + kSanitizerStackAllowance;
+constexpr std::size_t kHandOffThreadStack = kHandOffStackSize + kBuildStackAllowance;
 
 // Runs `body` on a new thread and detaches it. Throws std::system_error
 // when no thread can be made, as std::thread does.
