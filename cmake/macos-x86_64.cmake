@@ -29,7 +29,8 @@ string(APPEND _orvella_macos_flags
 set(CMAKE_C_FLAGS_INIT "${_orvella_macos_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${_orvella_macos_flags}")
 # The debug map names the objects relative to the build tree, where dsymutil
-# reads them (tools/package-macos).
+# reads them (tools/package-macos); Zig's runtime too, linked from copies in
+# the build tree (macos-x86_64-rules.cmake).
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-oso_prefix ${CMAKE_BINARY_DIR}/")
 
 # Nothing links while CMake probes the compiler (there is no macOS to run a
