@@ -1,5 +1,6 @@
 #include "plugin/render_command.h"
 
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -37,6 +38,17 @@ bool choose_directory(std::string& directory, const std::string& default_directo
     return true;
 }
 
+// The worker's own copies of what it hands off. A named type rather than a
+// lambda: the debug information names a lambda's type after the source
+// path it was compiled from, and the kept debug symbols would then differ
+// from one checkout to another.
+struct HandOff {
+    std::string name;
+    std::string path;
+    std::string identifier;
+    void operator()() { hand_off_worker(std::move(name), std::move(path), std::move(identifier)); }
+};
+
 // From here on the exported file belongs to the hand-off worker, which
 // carries it to the renderer and deletes it. Returns the command's result.
 int hand_off(const std::string& garment_name, ExportFile& file, const std::string& identifier) {
@@ -48,10 +60,7 @@ int hand_off(const std::string& garment_name, ExportFile& file, const std::strin
         // Copies made here, on the host's thread: the worker outlives this
         // command and the next render's current_garment_name, and may outlive
         // the settings record when the host quits.
-        start_detached_thread(
-            [name = garment_name, path = file.path(), id = identifier]() mutable {
-                hand_off_worker(std::move(name), std::move(path), std::move(id));
-            });
+        start_detached_thread(HandOff{garment_name, file.path(), identifier});
         file.release();
         return SVAPI_CALLBACK_DONE;
     } catch (const std::system_error&) {
