@@ -42,7 +42,9 @@ const TiXmlElement* find_named_model(const TiXmlElement* element, const std::str
 // not examined, and searched from its first element, kSceneSearchDepth
 // levels deep. True when that finds the model. A parse the budget stops
 // holds a part of what the whole would: every element in it as the whole has
-// it, so what it confirms the whole would confirm too.
+// it, so what it confirms the whole would confirm too. An element whose start
+// tag the parse failed in (a reply cut inside it) holds only some of its
+// attributes and is not searched.
 bool reply_names_model(const std::string& reply, const std::string& name);
 
 }  // namespace orvella

@@ -62,6 +62,15 @@ TEST(ReplyScreen, LetsThroughEveryReplyWhoseParseCouldConfirm) {
         {"a name with a NUL", R"(<m name="a"/>)", std::string("a\0b", 3), false, true},
         {"the reply ends at its first NUL", std::string("<m name=\"x\"/>\0<m name=\"Skirt\"/>", 31),
          "Skirt", false, false},
+        // A reply cut inside a start tag: the modelset that followed the name
+        // may have been inactive.
+        {"cut inside the modelset's value", R"(<s><m name="Skirt" modelset="off)", "Skirt", false,
+         true},
+        {"cut before the modelset's value", R"(<s><m name="Skirt" modelset)", "Skirt", false, true},
+        {"cut after the name's value", R"(<s><m name="Skirt")", "Skirt", false, true},
+        {"a start tag with two names", R"(<s><m name="Skirt" name="x"/></s>)", "Skirt", false, true},
+        {"cut after a whole start tag", R"(<s><m name="Skirt">)", "Skirt", true, true},
+        {"cut in a later element's start tag", R"(<s><m name="Skirt"/><n id=)", "Skirt", true, true},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.confirms, parse_confirms(c.reply, c.name)) << c.what;
