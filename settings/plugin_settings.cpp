@@ -78,15 +78,9 @@ PluginSettings::PluginSettings() {
     textures_dir_key_ = kTexturesDirKey;
 }
 
-std::string PluginSettings::include_avatar() const {
-    std::string value = read_value(include_avatar_key_);
-    return value.empty() ? "false" : value;
-}
+std::string PluginSettings::include_avatar() const { return read_settings().include_avatar; }
 
-std::string PluginSettings::textures_dir() const {
-    std::string value = read_value(textures_dir_key_);
-    return value.empty() ? default_textures_dir_ : value;
-}
+std::string PluginSettings::textures_dir() const { return read_settings().textures_dir; }
 
 std::string PluginSettings::read_value(const std::string& key) const {
     TiXmlDocument document(preferences_path_);
