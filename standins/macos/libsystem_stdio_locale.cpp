@@ -1,0 +1,15 @@
+// libSystem shims: stdio_locale.
+#include "standins/macos/libsystem.h"
+
+namespace macos {
+namespace {
+
+const Shim kShims[] = {
+    {"", nullptr},  // (empty while the family is being written)
+};
+
+}  // namespace
+
+ShimTable stdio_locale_shims() { return {kShims, kShims + sizeof kShims / sizeof kShims[0]}; }
+
+}  // namespace macos
