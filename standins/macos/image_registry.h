@@ -38,6 +38,10 @@ bool image_containing(std::uintptr_t address, ImageInfo* out);
 // realpath), for dlopen of an image's own path; its handle or null.
 void* image_handle_for_path(const std::string& path);
 
+// Whether HANDLE is one macos_dlopen returned and is still open: the image's
+// dlsym and dlclose tell image handles from the system's own with it.
+bool is_image_handle(const void* handle);
+
 // Records an exit handler an image registers (__cxa_atexit with its
 // __dso_handle, the address of its mach header). False when DSO is no
 // loaded image's header: the caller hands it to the system's own.
