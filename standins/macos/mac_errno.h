@@ -23,16 +23,7 @@ inline void errno_to_mac() { *mac_errno_location() = to_mac_errno(errno); }
 // ErrnoSynced<&::close>::call.
 template <auto Function>
 struct ErrnoSynced;
-template <typename Result, typename... Args, Result (*Function)(Args...)>
-struct ErrnoSynced<Function> {
-    static Result call(Args... args) {
-        errno_to_linux();
-        Result result = Function(args...);
-        errno_to_mac();
-        return result;
-    }
-};
-template <typename Result, typename... Args, Result (*Function)(Args...) noexcept>
+template <typename Result, typename... Args, bool NoThrow, Result (*Function)(Args...) noexcept(NoThrow)>
 struct ErrnoSynced<Function> {
     static Result call(Args... args) {
         errno_to_linux();
