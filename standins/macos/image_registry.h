@@ -47,6 +47,15 @@ bool is_image_handle(const void* handle);
 // loaded image's header: the caller hands it to the system's own.
 bool add_exit_handler(std::uintptr_t dso, void (*handler)(void*), void* argument);
 
+// For the loader. An image is registered once it is mapped and bound, before
+// its initializers run, and unregistered after its exit handlers ran.
+void register_image(void* handle, const ImageInfo& info);
+void unregister_image(void* handle);
+// Runs the exit handlers the image of HANDLE registered, the last first, and
+// forgets them. The first image registered also has them run at the
+// process's exit for the images still loaded then, as the Mac's exit does.
+void run_exit_handlers(void* handle);
+
 }  // namespace macos
 
 #endif

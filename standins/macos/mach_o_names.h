@@ -1,0 +1,24 @@
+/* The load commands and CPU types of Mach-O files, as X-macro lists: the
+ * probe reads each one's value from the macOS headers, and the loader names
+ * what it finds in a file it refuses. */
+#define MACH_O_LOAD_COMMANDS(X)                                               \
+    X(LC_SEGMENT) X(LC_SYMTAB) X(LC_SYMSEG) X(LC_THREAD) X(LC_UNIXTHREAD)     \
+    X(LC_LOADFVMLIB) X(LC_IDFVMLIB) X(LC_IDENT) X(LC_FVMFILE) X(LC_PREPAGE)   \
+    X(LC_DYSYMTAB) X(LC_LOAD_DYLIB) X(LC_ID_DYLIB) X(LC_LOAD_DYLINKER)        \
+    X(LC_ID_DYLINKER) X(LC_PREBOUND_DYLIB) X(LC_ROUTINES) X(LC_SUB_FRAMEWORK) \
+    X(LC_SUB_UMBRELLA) X(LC_SUB_CLIENT) X(LC_SUB_LIBRARY)                     \
+    X(LC_TWOLEVEL_HINTS) X(LC_PREBIND_CKSUM) X(LC_LOAD_WEAK_DYLIB)            \
+    X(LC_SEGMENT_64) X(LC_ROUTINES_64) X(LC_UUID) X(LC_RPATH)                 \
+    X(LC_CODE_SIGNATURE) X(LC_SEGMENT_SPLIT_INFO) X(LC_REEXPORT_DYLIB)        \
+    X(LC_LAZY_LOAD_DYLIB) X(LC_ENCRYPTION_INFO) X(LC_DYLD_INFO)               \
+    X(LC_DYLD_INFO_ONLY) X(LC_LOAD_UPWARD_DYLIB) X(LC_VERSION_MIN_MACOSX)     \
+    X(LC_VERSION_MIN_IPHONEOS) X(LC_FUNCTION_STARTS) X(LC_DYLD_ENVIRONMENT)   \
+    X(LC_MAIN) X(LC_DATA_IN_CODE) X(LC_SOURCE_VERSION)                        \
+    X(LC_DYLIB_CODE_SIGN_DRS) X(LC_ENCRYPTION_INFO_64) X(LC_LINKER_OPTION)    \
+    X(LC_LINKER_OPTIMIZATION_HINT) X(LC_VERSION_MIN_TVOS)                     \
+    X(LC_VERSION_MIN_WATCHOS) X(LC_NOTE) X(LC_BUILD_VERSION)                  \
+    X(LC_DYLD_EXPORTS_TRIE) X(LC_DYLD_CHAINED_FIXUPS) X(LC_FILESET_ENTRY)
+
+#define MACH_O_CPU_TYPES(X)                                                   \
+    X(CPU_TYPE_X86) X(CPU_TYPE_X86_64) X(CPU_TYPE_ARM) X(CPU_TYPE_ARM64)      \
+    X(CPU_TYPE_ARM64_32) X(CPU_TYPE_POWERPC) X(CPU_TYPE_POWERPC64)
