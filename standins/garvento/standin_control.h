@@ -139,7 +139,8 @@ STANDIN_EXPORT std::size_t delivered_requests();
 // --- the plug-in binary -----------------------------------------------------
 
 // The plug-in loaded as a host loads it: dlopen with RTLD_NOW | RTLD_LOCAL,
-// closed when the object goes. The host library must already be loaded
+// or a Mach-O plug-in through the stand-in for the Mac's loader
+// (standins/macos/macos_loader.h); closed when the object goes. The host library must already be loaded
 // (link against it), so the plug-in binds to this one.
 class STANDIN_EXPORT PluginLibrary {
 public:
@@ -149,12 +150,13 @@ public:
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
     bool loaded() const { return handle_ != nullptr; }
-    const std::string& error() const { return error_; }  // dlerror text of a failed load
+    const std::string& error() const { return error_; }  // the loader's text of a failed load
     // Host thread. SvApiPluginInit's result, or -1 when it is not exported.
     int init();
 
 private:
     void* handle_ = nullptr;
+    bool mach_o_ = false;  // loaded by the Mac's loader stand-in, not dlopen
     std::string error_;
 };
 
