@@ -3,8 +3,11 @@
 // ask about it.
 #include "standins/macos/image_registry.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
+
+extern "C" int __cxa_atexit(void (*function)(void*), void* argument, void* dso);
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -16,6 +19,7 @@ namespace {
 struct ExitHandler {
     void (*function)(void*);
     void* argument;
+    std::uintptr_t id;  // the process's own exit record that runs it if still pending
 };
 
 struct Entry {
@@ -28,6 +32,7 @@ struct Entry {
 struct Registry {
     std::mutex mutex;
     std::vector<Entry> entries;  // in load order
+    std::uintptr_t last_handler_id = 0;
 };
 
 Registry& registry() {
@@ -47,14 +52,25 @@ std::string resolved(const std::string& path) {
     return ::realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
 }
 
-void run_handlers_of_every_image() {
-    std::vector<void*> handles;
+// At the process's exit: the image's handler registered with this record,
+// unless its image was closed (and the handler run) before.
+void run_at_exit(void* record) {
+    const auto id = reinterpret_cast<std::uintptr_t>(record);
+    ExitHandler pending {};
     {
         Registry& r = registry();
         std::lock_guard<std::mutex> lock(r.mutex);
-        for (const Entry& e : r.entries) handles.push_back(e.handle);
+        for (Entry& e : r.entries) {
+            const auto it = std::find_if(e.exit_handlers.begin(), e.exit_handlers.end(),
+                                         [id](const ExitHandler& h) { return h.id == id; });
+            if (it != e.exit_handlers.end()) {
+                pending = *it;
+                e.exit_handlers.erase(it);
+                break;
+            }
+        }
     }
-    for (auto it = handles.rbegin(); it != handles.rend(); ++it) run_exit_handlers(*it);
+    if (pending.function) pending.function(pending.argument);
 }
 
 }  // namespace
@@ -93,18 +109,25 @@ bool is_image_handle(const void* handle) {
 
 bool add_exit_handler(std::uintptr_t dso, void (*handler)(void*), void* argument) {
     Registry& r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    for (Entry& e : r.entries)
-        if (e.info.header == dso) {
-            e.exit_handlers.push_back({handler, argument});
-            return true;
-        }
-    return false;
+    std::uintptr_t id = 0;
+    {
+        std::lock_guard<std::mutex> lock(r.mutex);
+        for (Entry& e : r.entries)
+            if (e.info.header == dso) {
+                id = ++r.last_handler_id;
+                e.exit_handlers.push_back({handler, argument, id});
+                break;
+            }
+    }
+    if (id == 0) return false;
+    // The Mac keeps one list of exit handlers for the whole process and runs
+    // it backwards at exit: so a handler still pending then runs in its place
+    // among the process's own, here too.
+    __cxa_atexit(run_at_exit, reinterpret_cast<void*>(id), nullptr);
+    return true;
 }
 
 void register_image(void* handle, const ImageInfo& info) {
-    static const bool at_exit = std::atexit(run_handlers_of_every_image) == 0;
-    (void)at_exit;
     Entry entry {handle, info, resolved(info.path), {}};
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);

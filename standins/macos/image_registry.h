@@ -52,8 +52,8 @@ bool add_exit_handler(std::uintptr_t dso, void (*handler)(void*), void* argument
 void register_image(void* handle, const ImageInfo& info);
 void unregister_image(void* handle);
 // Runs the exit handlers the image of HANDLE registered, the last first, and
-// forgets them. The first image registered also has them run at the
-// process's exit for the images still loaded then, as the Mac's exit does.
+// forgets them. Those of an image still loaded when the process exits run
+// then, in their place among the process's own exit handlers, as on a Mac.
 void run_exit_handlers(void* handle);
 
 }  // namespace macos

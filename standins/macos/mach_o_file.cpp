@@ -165,7 +165,13 @@ bool is_known_command(std::uint32_t cmd) {
     }
 }
 
-std::string fixed_name(const char (&field)[16]) { return std::string(field, strnlen(field, sizeof field)); }
+// A segment or section name, shown with '?' for what is not printable.
+std::string fixed_name(const char (&field)[16]) {
+    std::string name(field, strnlen(field, sizeof field));
+    for (char& c : name)
+        if (c < 0x20 || c > 0x7e) c = '?';
+    return name;
+}
 
 bool fail(std::string* error, std::string text) {
     *error = std::move(text);

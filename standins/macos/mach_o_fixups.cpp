@@ -26,7 +26,8 @@ bool in_segment(const FixupLocation& at, const std::vector<std::uint64_t>& sizes
     return at.segment < sizes.size() && fits(at.offset, kPointerSize, sizes[at.segment]);
 }
 
-std::string outside(const char* stream, const FixupLocation& at) {
+std::string outside(const char* stream, bool have_segment, const FixupLocation& at) {
+    if (!have_segment) return std::string(stream) + " information fixes a pointer before naming its segment";
     return std::string(stream) + " location " + std::to_string(at.offset) + " in segment " +
            std::to_string(at.segment) + " lies outside it";
 }
@@ -40,7 +41,7 @@ bool decode_rebases(const std::uint8_t* opcodes, std::size_t size,
     FixupLocation at;
     bool have_segment = false;
     auto step = [&](std::uint64_t skip) -> bool {
-        if (!have_segment || !in_segment(at, segment_sizes)) return fail(error, outside("rebase", at));
+        if (!have_segment || !in_segment(at, segment_sizes)) return fail(error, outside("rebase", have_segment, at));
         rebase(at);
         at.offset += skip + kPointerSize;
         return true;
@@ -105,7 +106,7 @@ bool decode_binds(const std::uint8_t* opcodes, std::size_t size, BindStream stre
     bool have_symbol = false;
     auto step = [&](std::uint64_t skip) -> bool {
         if (!have_segment || !in_segment(site.location, segment_sizes))
-            return fail(error, outside(name, site.location));
+            return fail(error, outside(name, have_segment, site.location));
         if (!have_symbol) return fail(error, std::string(name) + " information binds no symbol");
         bind(site);
         site.location.offset += skip + kPointerSize;
