@@ -225,9 +225,8 @@ TableResult read_fde(const ImageInfo& image, std::uint32_t fde_offset, std::uint
         return TableResult::kCorrupt;
     }
     const MemoryRange mapped{image.start, image.end};
-    if ((entry.lsda != 0 && !mapped.contains(entry.lsda, 1)) ||
-        (entry.personality != 0 && !mapped.contains(entry.personality, 1))) {
-        reader.fault("a personality or LSDA outside the image, FDE at offset", fde_offset);
+    if (entry.lsda != 0 && !mapped.contains(entry.lsda, 1)) {
+        reader.fault("an LSDA outside the image, FDE at offset", fde_offset);
         return TableResult::kCorrupt;
     }
     *out = entry;
