@@ -165,9 +165,14 @@ int attr_destroy(MacAttr* a) {
 int attr_setdetachstate(MacAttr* a, int state) {
     pthread_attr_t* attr = glibc_attr(a);
     if (attr == nullptr) return mac_einval();
-    if (state == MACOS_PTHREAD_CREATE_JOINABLE) return to_mac_errno(::pthread_attr_setdetachstate(attr, PTHREAD_CREATE_JOINABLE));
-    if (state == MACOS_PTHREAD_CREATE_DETACHED) return to_mac_errno(::pthread_attr_setdetachstate(attr, PTHREAD_CREATE_DETACHED));
-    return mac_einval();
+    int glibc_state;
+    if (state == MACOS_PTHREAD_CREATE_JOINABLE)
+        glibc_state = PTHREAD_CREATE_JOINABLE;
+    else if (state == MACOS_PTHREAD_CREATE_DETACHED)
+        glibc_state = PTHREAD_CREATE_DETACHED;
+    else
+        return mac_einval();
+    return to_mac_errno(::pthread_attr_setdetachstate(attr, glibc_state));
 }
 
 // macOS takes a stack of whole pages from its own minimum up; glibc's
@@ -175,7 +180,8 @@ int attr_setdetachstate(MacAttr* a, int state) {
 // glibc's: the thread gets at least the stack it asked for.
 int attr_setstacksize(MacAttr* a, std::size_t size) {
     pthread_attr_t* attr = glibc_attr(a);
-    if (attr == nullptr || size < MACOS_PTHREAD_STACK_MIN || size % MACOS_I386_PGBYTES != 0) return mac_einval();
+    if (attr == nullptr || size < MACOS_PTHREAD_STACK_MIN || size % MACOS_I386_PGBYTES != 0)
+        return mac_einval();
     const long glibc_minimum = ::sysconf(_SC_THREAD_STACK_MIN);
     if (glibc_minimum > 0) size = std::max(size, static_cast<std::size_t>(glibc_minimum));
     return to_mac_errno(::pthread_attr_setstacksize(attr, size));
