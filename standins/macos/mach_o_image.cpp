@@ -129,10 +129,14 @@ std::unique_ptr<MachOImage> MachOImage::load(const std::string& path, std::strin
     if (!read_file(path, &bytes, error) || !parse_mach_o(bytes, &file, error) ||
         !segment_span(file, &low, &high, error))
         return nullptr;
+    auto refuse = [error](std::string text) {
+        *error = std::move(text);
+        return std::unique_ptr<MachOImage>();
+    };
 
     auto image = std::make_unique<MachOImage>(Key{});
     void* range = ::mmap(nullptr, high - low, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (range == MAP_FAILED) return fail(error, std::string("cannot reserve its range: ") + std::strerror(errno)), nullptr;
+    if (range == MAP_FAILED) return refuse(std::string("cannot reserve its range: ") + std::strerror(errno));
     image->mapping_ = Mapping(range, high - low);
     std::uint8_t* const base = image->mapping_.bytes();
     const std::uint64_t slide = reinterpret_cast<std::uintptr_t>(base) - low;
@@ -146,7 +150,7 @@ std::unique_ptr<MachOImage> MachOImage::load(const std::string& path, std::strin
         std::memcpy(memory(s.vmaddr), bytes.data() + s.fileoff, s.filesize);
         if (s.fileoff == 0 && s.filesize > 0) header = memory(s.vmaddr);
     }
-    if (header == nullptr) return fail(error, "no segment maps its mach header"), nullptr;
+    if (header == nullptr) return refuse("no segment maps its mach header");
 
     ImageInfo& info = image->info_;
     info.path = path;
@@ -186,8 +190,9 @@ std::unique_ptr<MachOImage> MachOImage::load(const std::string& path, std::strin
                 const void* address = nullptr;
                 if (s.stream == BindStream::weak) {
                     // The first image in load order that defines a weak symbol
-                    // provides it; of the images here, that is this one, whose
-                    // pointers already hold its own definition unless it exports another.
+                    // provides it, and of the images here that is this one: a
+                    // site of a symbol it exports binds to that export, any
+                    // other keeps what its rebase or bind left there.
                     if (site.non_weak_definition || !(address = own(site.symbol))) return;
                 } else {
                     std::string why;
@@ -209,7 +214,7 @@ std::unique_ptr<MachOImage> MachOImage::load(const std::string& path, std::strin
         for (std::size_t i = 0; i < missing.size() && i < kNamedMissing; ++i) text += (i ? "; " : "") + missing[i];
         if (missing.size() > kNamedMissing)
             text += " (and " + std::to_string(missing.size() - kNamedMissing) + " more imports)";
-        return fail(error, text), nullptr;
+        return refuse(text);
     }
 
     for (const MachOSection& section : file.sections) {
@@ -236,9 +241,8 @@ std::unique_ptr<MachOImage> MachOImage::load(const std::string& path, std::strin
         for (std::uint64_t at = 0; at + sizeof(std::uint64_t) <= section.size; at += sizeof(std::uint64_t)) {
             const std::uint64_t function = load64(memory(section.addr) + at);
             if (!in_code(function))
-                return fail(error, "an initializer in " + section.segment + "," + section.name +
-                                       " points outside the image's code"),
-                       nullptr;
+                return refuse("an initializer in " + section.segment + "," + section.name +
+                              " points outside the image's code");
             image->initializers_.push_back(function);
         }
     }
@@ -246,7 +250,7 @@ std::unique_ptr<MachOImage> MachOImage::load(const std::string& path, std::strin
     for (const MachOSegment& s : file.segments) {
         if (s.vmsize == 0) continue;
         if (::mprotect(memory(s.vmaddr), round_up(s.vmsize, page_size()), protection(s)) != 0)
-            return fail(error, "cannot protect segment " + s.name + ": " + std::strerror(errno)), nullptr;
+            return refuse("cannot protect segment " + s.name + ": " + std::strerror(errno));
     }
     return image;
 }
