@@ -30,7 +30,7 @@ __attribute__((visibility("hidden"))) void macos_unwind_resume_from(
     macos::resume(exception, *caller);
 }
 
-__attribute__((visibility("hidden"))) [[noreturn]] void macos_unwind_install_registers(
+[[noreturn]] __attribute__((visibility("hidden"))) void macos_unwind_install_registers(
     const macos::Registers* registers);
 
 }  // extern "C"
