@@ -1,6 +1,6 @@
 // The built plug-in binary in a host: loaded with dlopen by the stand-in host
 // library (and, for whole sessions, by the stand-in garvento program), as
-// Garvento loads it.
+// Garvento loads it; the macOS dylib through the Mac's loader stand-in.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,6 +15,12 @@
 #include "sandbox_files.h"
 #include "settings_test_files.h"
 #include "standins/garvento/standin_control.h"
+#if ORVELLA_MACOS_RUN
+#include <cstring>
+
+#include "macos_abi/macho_abi.h"
+#include "standins/macos/macos_loader.h"
+#endif
 
 using namespace orvella_test;
 
@@ -148,6 +154,54 @@ TEST(PluginBinary, ExportsOnlyItsEntryPoint) {
     }
     EXPECT_EQ(std::vector<std::string>{"SvApiPluginInit"}, names);
 }
+
+#if ORVELLA_MACOS_RUN
+// The dylib's counterpart: a copy with one thing changed is refused by the
+// Mac's loader stand-in with the reason named, never run and never a crash.
+TEST(PluginBinary, LoaderRefusesWhatItCannotRunByName) {
+    const std::string dylib = read_file(ORVELLA_PLUGIN_PATH);
+    ASSERT_GT(dylib.size(), std::size_t{MACOS_SIZEOF_MACH_HEADER_64});
+    const auto patched = [&](std::size_t at, std::uint32_t value) {
+        std::string copy = dylib;
+        std::memcpy(&copy[at], &value, sizeof value);
+        return copy;
+    };
+    const auto renamed = [&](const std::string& from, const std::string& to) {
+        std::string copy = dylib;
+        const std::size_t at = copy.find(from + '\0');
+        if (at != std::string::npos) copy.replace(at, from.size(), to);
+        return copy;
+    };
+    const std::size_t first_command = MACOS_SIZEOF_MACH_HEADER_64 + MACOS_OFFSETOF_LOAD_COMMAND_cmd;
+    const struct {
+        const char* name;
+        std::string file;
+        std::string reason;
+    } cases[] = {
+        {"another CPU", patched(MACOS_OFFSETOF_MACH_HEADER_64_cputype, 0x12345),
+         "built for CPU type 0x12345, not CPU_TYPE_X86_64"},
+        {"not a dylib", patched(MACOS_OFFSETOF_MACH_HEADER_64_filetype, MACOS_MH_DYLIB + 1), "not a dylib"},
+        {"chained fixups", patched(first_command, MACOS_LC_DYLD_CHAINED_FIXUPS),
+         "load command LC_DYLD_CHAINED_FIXUPS is not supported"},
+        {"a command of no name", patched(first_command, 0x7f), "load command 0x7f is not supported"},
+        {"an import without a shim", renamed("_strnlen", "_strnlex"), "no shim for _strnlex"},
+        {"a host function missing", renamed("_SvApiGarmentNameGet", "_SvApiGarmentNameGex"),
+         "no host symbol SvApiGarmentNameGex"},
+        {"cut in its load commands", dylib.substr(0, 1000), "load commands run past the end of the file"},
+        {"cut in its segments", dylib.substr(0, dylib.size() / 2), "lies beyond the end of the file"},
+        {"not Mach-O", "#!/bin/sh\n", "not a Mach-O file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_file("/tmp/copy.dylib", c.file);
+        EXPECT_EQ(nullptr, macos_dlopen("/tmp/copy.dylib"));
+        const char* why = macos_dlerror();
+        ASSERT_NE(nullptr, why);
+        EXPECT_NE(std::string::npos, std::string(why).find(c.reason)) << why;
+        EXPECT_EQ(nullptr, macos_dlerror()) << "the reason is given once";
+    }
+}
+#endif
 
 TEST(GarventoProgram, RendersAndReportsAFailedExport) {
     ASSERT_TRUE(in_sandbox());

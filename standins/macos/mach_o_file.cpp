@@ -141,7 +141,7 @@ std::string name_of(const Named* begin, const Named* end, long long value, const
     for (const Named* n = begin; n != end; ++n)
         if (n->value == value) return n->name;
     char text[64];
-    std::snprintf(text, sizeof text, "%s 0x%llx", what, value);
+    std::snprintf(text, sizeof text, "%s%s0x%llx", what ? what : "", what ? " " : "", value);
     return text;
 }
 
@@ -314,8 +314,8 @@ bool parse_mach_o(const std::vector<std::uint8_t>& bytes, MachOFile* out, std::s
         if (!fits(at, sizeof lc, commands_end) || !read_struct(bytes.data(), bytes.size(), at, &lc) ||
             lc.cmdsize < sizeof lc || !fits(at, lc.cmdsize, commands_end))
             return fail(error, "load command " + std::to_string(i) + " runs past the load commands");
-        const std::string name = name_of(kLoadCommands, lc.cmd, "load command");
-        if (!is_known_command(lc.cmd)) return fail(error, "load command " + name + " is not supported");
+        if (!is_known_command(lc.cmd))
+            return fail(error, "load command " + name_of(kLoadCommands, lc.cmd, nullptr) + " is not supported");
         bool ok = true;
         switch (static_cast<long long>(lc.cmd)) {
             case MACOS_LC_SEGMENT_64: ok = read_segment(bytes, at, lc.cmdsize, out, error); break;
