@@ -42,7 +42,7 @@ void report_unwind_fault(const char* format, ...) __attribute__((format(printf, 
 // The image's _Unwind_RaiseException and _Unwind_Resume: each reads its
 // caller's callee-saved registers, stack pointer and return address into a
 // Registers and hands them to the unwinder (unwinder.h).
-extern "C" int macos_unwind_raise_exception(void* exception);
-extern "C" [[noreturn]] void macos_unwind_resume(void* exception);
+extern "C" __attribute__((visibility("hidden"))) int macos_unwind_raise_exception(void* exception);
+extern "C" [[noreturn]] __attribute__((visibility("hidden"))) void macos_unwind_resume(void* exception);
 
 #endif
