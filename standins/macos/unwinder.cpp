@@ -174,38 +174,58 @@ int search_phase(MacException* exception, const Registers& caller, const MemoryR
     }
 }
 
+enum class CleanupStep { kStepped, kLandingPad, kFailed };
+
+// One frame of the cleanup phase: runs its personality routine and either
+// steps to the caller or says where the landing pad is (in FRAME). Its own
+// locals are gone when it returns, so jumping to the pad leaks nothing.
+CleanupStep cleanup_frame(MacException* exception, UnwindFrame* frame, const MemoryRange& stack, int* reason) {
+    FrameTables tables;
+    if (describe(frame, &tables) != Lookup::kFound) {
+        report_unwind_fault("cleanup phase: lost the way to the handler the search phase found");
+        *reason = kFatalPhase2Error;
+        return CleanupStep::kFailed;
+    }
+    const bool handler = frame->registers.value[kRsp] == exception->private_2;
+    *reason = frame->personality == 0
+                  ? kContinueUnwind
+                  : call_personality(frame, kCleanupPhase | (handler ? kHandlerFrame : 0), exception);
+    if (*reason == kInstallContext) {
+        if (tables.dwarf_mode) {
+            // The landing pad expects the call's pushed arguments popped.
+            Registers caller = frame->registers;
+            if (step_dwarf(tables.image, tables.dwarf, frame->registers.value[kReturnAddress] - 1, stack, &caller,
+                           &frame->args_size) == StepResult::kFailed) {
+                *reason = kFatalPhase2Error;
+                return CleanupStep::kFailed;
+            }
+            frame->registers.value[kRsp] += frame->args_size;
+        }
+        return CleanupStep::kLandingPad;
+    }
+    if (*reason != kContinueUnwind || handler) {
+        report_unwind_fault("cleanup phase: a personality routine answered %d%s", *reason,
+                            handler ? " at the handler's frame" : "");
+        *reason = kFatalPhase2Error;
+        return CleanupStep::kFailed;
+    }
+    if (step(frame, tables, stack) == StepResult::kStepped) return CleanupStep::kStepped;
+    *reason = kFatalPhase2Error;
+    return CleanupStep::kFailed;
+}
+
 // Walks from FROM to the handler frame the search phase marked, running
 // cleanups; returns only when it cannot get there.
 int cleanup_phase(MacException* exception, const Registers& from, const MemoryRange& stack) {
     UnwindFrame frame;
     frame.registers = from;
+    int reason = kContinueUnwind;
     for (;;) {
-        FrameTables tables;
-        if (describe(&frame, &tables) != Lookup::kFound) {
-            report_unwind_fault("cleanup phase: lost the way to the handler the search phase found");
-            return kFatalPhase2Error;
+        switch (cleanup_frame(exception, &frame, stack, &reason)) {
+            case CleanupStep::kStepped: continue;
+            case CleanupStep::kLandingPad: install_registers(frame.registers);
+            case CleanupStep::kFailed: return reason;
         }
-        const bool handler = frame.registers.value[kRsp] == exception->private_2;
-        const int reason = frame.personality == 0
-                               ? kContinueUnwind
-                               : call_personality(&frame, kCleanupPhase | (handler ? kHandlerFrame : 0), exception);
-        if (reason == kInstallContext) {
-            if (tables.dwarf_mode) {
-                // The landing pad expects the call's pushed arguments popped.
-                Registers caller = frame.registers;
-                if (step_dwarf(tables.image, tables.dwarf, frame.registers.value[kReturnAddress] - 1, stack, &caller,
-                               &frame.args_size) == StepResult::kFailed)
-                    return kFatalPhase2Error;
-                frame.registers.value[kRsp] += frame.args_size;
-            }
-            install_registers(frame.registers);
-        }
-        if (reason != kContinueUnwind || handler) {
-            report_unwind_fault("cleanup phase: a personality routine answered %d%s", reason,
-                                handler ? " at the handler's frame" : "");
-            return kFatalPhase2Error;
-        }
-        if (step(&frame, tables, stack) != StepResult::kStepped) return kFatalPhase2Error;
     }
 }
 
