@@ -152,21 +152,39 @@ StoredSettings PluginSettings::read_settings() const {
 
 bool PluginSettings::save_settings(const std::string& include_avatar,
                                    const std::string& textures_dir) const {
+    TiXmlDocument document(preferences_path_);
+    FileVersion version;
+    const bool whole = load(document, &version);
+    SavePlan plan;
+    if (!plan_save(document, whole, include_avatar, textures_dir, plan)) return false;
+    // The bytes replace the file only once they are all written, so a full
+    // disk or a crash keeps the settings saved before; only a Preferences
+    // folder that takes no new file has them written into the file in
+    // place. Only the file read is replaced or kept: one that changed since
+    // (another program's write, a hand edit) stays as it is, and the save
+    // fails.
+    const auto write = [&plan](std::FILE* file) {
+        return std::fwrite(plan.bytes.data(), 1, plan.bytes.size(), file) == plan.bytes.size();
+    };
+    return plan.keep ? write_file_atomically(preferences_path_, write, &version, keep_unread_file)
+                     : write_file_atomically(preferences_path_, write, &version);
+}
+
+bool PluginSettings::plan_save(TiXmlDocument& document, bool whole,
+                               const std::string& include_avatar,
+                               const std::string& textures_dir, SavePlan& plan) {
     // A fresh document with both values: what a read gives for them, and
     // what is written when the file read cannot take them. A value that
     // does not read back even there (one that is not UTF-8, say, where a
     // lone lead byte swallows the "<" after it) is not stored.
     TiXmlDocument fresh;
     start_document(fresh, nullptr, nullptr);
-    write_value(*fresh.FirstChildElement(), include_avatar_key_, include_avatar);
-    write_value(*fresh.FirstChildElement(), textures_dir_key_, textures_dir);
+    write_value(*fresh.FirstChildElement(), kIncludeAvatarKey, include_avatar);
+    write_value(*fresh.FirstChildElement(), kTexturesDirKey, textures_dir);
     std::string fresh_bytes;
     StoredSettings expected;
     if (!print_within_cap(fresh, fresh_bytes) || !read_back(fresh_bytes, expected)) return false;
 
-    TiXmlDocument document(preferences_path_);
-    FileVersion version;
-    const bool whole = load(document, &version);
     // A file that read whole is written back with the values changed; one
     // that did not, from its first declaration and root as far as they
     // parsed: never what followed them, which may be a fragment of markup.
@@ -192,38 +210,35 @@ bool PluginSettings::save_settings(const std::string& include_avatar,
         }
         root = candidate->InsertEndChild(TiXmlElement(kRootName))->ToElement();
     }
-    write_value(*root, include_avatar_key_, include_avatar);
-    write_value(*root, textures_dir_key_, textures_dir);
+    write_value(*root, kIncludeAvatarKey, include_avatar);
+    write_value(*root, kTexturesDirKey, textures_dir);
     // A file larger than a read takes would read as no settings at all: it
     // is not written. What loaded nests at most kMaxXmlDepth elements, and
     // the root, key element and text added here nest no deeper than 3:
     // SaveFile and the destructor recurse no deeper than the parse did.
-    std::string bytes;
-    if (!print_within_cap(*candidate, bytes)) return false;
+    if (!print_within_cap(*candidate, plan.bytes)) return false;
     // What is written must read whole and give the values as a read gives
-    // them; what does not is replaced by the fresh document, and the file it
-    // would have been written from is kept.
+    // them; what does not is replaced by the fresh document, and the file
+    // it would have been written from is kept.
     StoredSettings written;
-    const bool reads_back = read_back(bytes, written) && same(written, expected);
-    if (!reads_back) bytes.swap(fresh_bytes);
-    // The bytes replace the file only once they are all written, so a full
-    // disk or a crash keeps the settings saved before; only a Preferences
-    // folder that takes no new file has them written into the file in
-    // place. Only the file read is replaced or kept: one that changed since
-    // (another program's write, a hand edit) stays as it is, and the save
-    // fails.
-    const auto write = [&bytes](std::FILE* file) {
-        return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    };
-    return whole && reads_back
-               ? write_file_atomically(preferences_path_, write, &version)
-               : write_file_atomically(preferences_path_, write, &version, keep_unread_file);
+    const bool reads_back = read_back(plan.bytes, written) && same(written, expected);
+    if (!reads_back) plan.bytes.swap(fresh_bytes);
+    plan.keep = !whole || !reads_back;
+    return true;
+}
+
+std::string PluginSettings::value_in(const TiXmlDocument& document, const std::string& key) {
+    return stored_value(document, key);
 }
 
 std::string PluginSettings::find_default_textures_dir() {
     TiXmlDocument document(installation_finder().orvella_support_directory() +
                            kOrvellaSettingsName);
     load(document);
+    return default_textures_dir_in(document);
+}
+
+std::string PluginSettings::default_textures_dir_in(const TiXmlDocument& document) {
     const TiXmlElement* root = document.FirstChildElement();
     const TiXmlNode* folders = root ? root->FirstChild("folders") : nullptr;
     if (!folders) return {};

@@ -9,6 +9,7 @@
 
 #include <string>
 
+class TiXmlDocument;
 class TiXmlElement;
 
 namespace orvella {
@@ -37,6 +38,8 @@ public:
     StoredSettings read_settings() const;
     // The text of the key's element under the preferences file's root, or "".
     std::string read_value(const std::string& key) const;
+    // The same from a preferences file read into `document`.
+    static std::string value_in(const TiXmlDocument& document, const std::string& key);
     // Writes both values into the preferences file, keeping everything else
     // that it read of it. True once both are stored; on false the file holds
     // what it held before. Every file written reads whole and gives both
@@ -56,8 +59,23 @@ public:
     // and the save fails.
     bool save_settings(const std::string& include_avatar, const std::string& textures_dir) const;
 
+    // What a save writes over a preferences file: `bytes`, once the file
+    // read is kept under a second name when `keep` says so.
+    struct SavePlan {
+        std::string bytes;
+        bool keep = false;
+    };
+    // The save of both values over the preferences file read into
+    // `document` (`whole`: it read whole), without touching any file: false
+    // when nothing may be written, else `plan` (see save_settings). The
+    // document may be changed.
+    static bool plan_save(TiXmlDocument& document, bool whole, const std::string& include_avatar,
+                          const std::string& textures_dir, SavePlan& plan);
+
     // From Orvella's OV9Settings.xml in its support directory; may be "".
     static std::string find_default_textures_dir();
+    // The same from that file read into `document`.
+    static std::string default_textures_dir_in(const TiXmlDocument& document);
     // Makes the key element hold a text node with `value` and nothing else,
     // appending the element as the root's last child when it is missing.
     static void write_value(TiXmlElement& root, const std::string& key, const std::string& value);
