@@ -77,19 +77,23 @@ bool keep_unread_file(const std::string& file) {
 // within what a read takes (room left for a byte order mark, which SaveFile
 // writes again when the text began with one). A document can print far
 // larger than the text it was read from (SaveFile indents every level): that
-// is counted before anything is printed.
+// is counted before anything is printed. False also when the count was
+// wrong: the bytes would not fit what it promised.
 bool print_within_cap(const TiXmlDocument& document, std::string& bytes) {
     constexpr std::size_t kLargestText = kMaxXmlFileBytes - kXmlByteOrderMarkBytes;
-    if (xml_saved_size(document, kLargestText) > kLargestText) return false;
-    char* buffer = nullptr;
-    std::size_t size = 0;
-    std::FILE* stream = ::open_memstream(&buffer, &size);
+    const std::size_t size = xml_saved_size(document, kLargestText);
+    if (size > kLargestText) return false;
+    // Printed into room for exactly that, a byte order mark and the
+    // terminator fmemopen adds.
+    bytes.assign(size + kXmlByteOrderMarkBytes + 1, '\0');
+    std::FILE* stream = ::fmemopen(&bytes[0], bytes.size(), "w");
     if (stream == nullptr) return false;
     const bool printed = document.SaveFile(stream);
+    const long written = std::ftell(stream);
     const bool closed = std::fclose(stream) == 0;
-    const std::unique_ptr<char, decltype(&std::free)> owned(buffer, &std::free);
-    if (!printed || !closed || buffer == nullptr) return false;
-    bytes.assign(buffer, size);
+    if (!printed || !closed || written < 0 || static_cast<std::size_t>(written) >= bytes.size())
+        return false;
+    bytes.resize(static_cast<std::size_t>(written));
     return true;
 }
 

@@ -1,7 +1,5 @@
 #include "support/xml_input.h"
 
-#include <utility>
-
 #include "support/file_utils.h"
 
 namespace orvella {
@@ -17,26 +15,31 @@ bool parse_xml_text(TiXmlDocument& document, const std::string& text, TiXmlEncod
     return last != nullptr && (last->ToElement() != nullptr || last->ToDeclaration() != nullptr);
 }
 
-bool parse_xml_file_bytes(TiXmlDocument& document, std::string bytes, TiXmlEncoding encoding) {
+bool parse_xml_file_bytes(TiXmlDocument& document, const std::string& bytes,
+                          TiXmlEncoding encoding) {
     document.Clear();
-    // The parse ends at the first NUL, as LoadFile's does.
+    // The parse ends at the first NUL, as LoadFile's does; "\r\n" and a
+    // lone "\r" become "\n". Text without either (what SaveFile prints) is
+    // parsed as it stands.
     const std::size_t end = bytes.find('\0');
     const bool whole = end == std::string::npos;
-    if (!whole) bytes.resize(end);
-    // "\r\n" and a lone "\r" become "\n", in place.
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r') {
-            bytes[kept++] = bytes[i];
-            continue;
+    std::string converted;
+    const std::string* text = &bytes;
+    if (!whole || bytes.find('\r') != std::string::npos) {
+        converted.reserve(whole ? bytes.size() : end);
+        for (std::size_t i = 0; i < bytes.size() && bytes[i] != '\0'; ++i) {
+            if (bytes[i] != '\r') {
+                converted += bytes[i];
+                continue;
+            }
+            converted += '\n';
+            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
         }
-        bytes[kept++] = '\n';
-        if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        text = &converted;
     }
-    bytes.resize(kept);
-    if (bytes.empty()) return whole;
+    if (text->empty()) return whole;
     document.SetNodeBudget(kXmlFileNodeBudget);
-    const bool read = parse_xml_text(document, bytes, encoding);
+    const bool read = parse_xml_text(document, *text, encoding);
     // Too deep or too many nodes: a part would read as what the file does
     // not say, so nothing is read (the error stays).
     if (document.ErrorId() == TiXmlBase::TIXML_ERROR_ELEMENT_TOO_DEEP ||
@@ -50,7 +53,7 @@ bool load_xml_file(TiXmlDocument& document, TiXmlEncoding encoding, FileVersion*
     document.Clear();
     std::string bytes;
     if (!read_regular_file(document.ValueStr(), kMaxXmlFileBytes, bytes, version)) return false;
-    return parse_xml_file_bytes(document, std::move(bytes), encoding);
+    return parse_xml_file_bytes(document, bytes, encoding);
 }
 
 }  // namespace orvella

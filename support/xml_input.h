@@ -61,7 +61,8 @@ constexpr std::size_t kXmlFileNodeBudget = std::size_t{4} << 20;
 // NUL, within kXmlFileNodeBudget. True when they read whole: no NUL, and
 // parse_xml_text's whole (empty bytes count). A text nested deeper than
 // kMaxXmlDepth or past the node budget leaves the document empty.
-bool parse_xml_file_bytes(TiXmlDocument& document, std::string bytes, TiXmlEncoding encoding);
+bool parse_xml_file_bytes(TiXmlDocument& document, const std::string& bytes,
+                          TiXmlEncoding encoding);
 
 // TiXmlDocument::LoadFile of the document's own file name, through
 // parse_xml_file_bytes. A missing, unreadable or empty file leaves the
