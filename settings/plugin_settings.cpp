@@ -4,8 +4,6 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <utility>
 
 #include "support/atomic_file_write.h"
