@@ -131,6 +131,9 @@ TEST_F(PluginSettingsTest, ValuesReadBackUnchanged) {
     EXPECT_NE(std::string::npos,
               read_file(kPreferences)
                   .find("<TexturesDir>a&amp;b&lt;c&gt;&quot;d&quot;&apos;e&apos;&#x09;f</TexturesDir>"));
+    // Without a declaration the file is UTF-8: a reference reads as that character.
+    write_file(kPreferences, "<r><TexturesDir>/&#xE9;&#x101;</TexturesDir></r>");
+    EXPECT_EQ("/\u00e9\u0101", settings.textures_dir());
     // The reader condenses white space, so such a directory comes back changed.
     settings.save_settings("true", "  /a   b  ");
     EXPECT_EQ("/a b", settings.textures_dir());
