@@ -9,7 +9,8 @@
 // followed by zero bytes. Both run on the hand-off thread's stack: past the
 // limit ours stops at the first element too deep, past the budget it stops
 // with what it built within it, and Debian's is not asked; nor where ours
-// reads a declaration or unknown node Debian's reads in part.
+// reads a declaration or unknown node Debian's reads in part, or a character
+// reference outside UTF-8 Debian's cuts to a byte.
 #include <dlfcn.h>
 #include <strings.h>
 
