@@ -40,9 +40,10 @@ const TiXmlElement* find_named_model(const TiXmlElement* element, const std::str
 // A poll attempt's parse and search: `reply` (up to its first NUL) parsed as
 // outside XML is (support/xml_input.h) within kSceneNodeBudget, parse errors
 // not examined, and searched from its first element, kSceneSearchDepth
-// levels deep. True when that finds the model. A parse the budget stops
-// holds a part of what the whole would: every element in it as the whole has
-// it, so what it confirms the whole would confirm too. An element whose start
+// levels deep. True when that finds the model. A parse the budget or the
+// nesting limit stops holds a part of what the whole would: every element in
+// it as the whole has it, so what it confirms the whole would confirm too,
+// and a reply confirms the same whichever limit stops its parse. An element whose start
 // tag the parse failed in (a reply cut inside it) holds only some of its
 // attributes and is not searched.
 bool reply_names_model(const std::string& reply, const std::string& name);

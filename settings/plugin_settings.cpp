@@ -3,10 +3,12 @@
 #include <tinyxml.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <utility>
 
 #include "support/atomic_file_write.h"
 #include "support/file_link.h"
+#include "support/file_version.h"
 #include "support/home_directory.h"
 #include "support/installation_finder.h"
 #include "support/xml_input.h"
@@ -46,14 +48,15 @@ constexpr int kLastUnreadNumber = 100;
 // What the preferences (or Orvella's settings) file holds, as far as it
 // parses; a missing or malformed file leaves the document empty or partial.
 // True when the file read whole.
-bool load(TiXmlDocument& document) {
-    return load_xml_file(document, TIXML_ENCODING_UNKNOWN);
+bool load(TiXmlDocument& document, FileVersion* version = nullptr) {
+    return load_xml_file(document, TIXML_ENCODING_UNKNOWN, version);
 }
 
-// A save rewrites the file from what parsed: before it replaces a file that
-// did not read whole, that file is given a second name, which keeps its
-// bytes without copying them. Once per file: a name that already links to
-// it is enough. True when the save may go on.
+// A save rewrites the file: before it replaces a file that did not read
+// whole, or one it does not write back from what it read, that file is
+// given a second name, which keeps its bytes without copying them. Once per
+// file: a name that already links to it is enough. True when the save may
+// go on.
 bool keep_unread_file(const std::string& file) {
     for (int number = 1; number <= kLastUnreadNumber; ++number) {
         const std::string name =
@@ -66,6 +69,58 @@ bool keep_unread_file(const std::string& file) {
         }
     }
     return false;
+}
+
+// The bytes TiXmlDocument::SaveFile writes for `document`, when they stay
+// within what a read takes (room left for a byte order mark, which SaveFile
+// writes again when the text began with one). A document can print far
+// larger than the text it was read from (SaveFile indents every level): that
+// is counted before anything is printed. False also when the count was
+// wrong: the bytes would not fit what it promised.
+bool print_within_cap(const TiXmlDocument& document, std::string& bytes) {
+    constexpr std::size_t kLargestText = kMaxXmlFileBytes - kXmlByteOrderMarkBytes;
+    const std::size_t size = xml_saved_size(document, kLargestText);
+    if (size > kLargestText) return false;
+    // Printed into room for exactly that, a byte order mark and the
+    // terminator fmemopen adds.
+    bytes.assign(size + kXmlByteOrderMarkBytes + 1, '\0');
+    std::FILE* stream = ::fmemopen(&bytes[0], bytes.size(), "w");
+    if (stream == nullptr) return false;
+    const bool printed = document.SaveFile(stream);
+    const long written = std::ftell(stream);
+    const bool closed = std::fclose(stream) == 0;
+    if (!printed || !closed || written < 0 || static_cast<std::size_t>(written) >= bytes.size())
+        return false;
+    bytes.resize(static_cast<std::size_t>(written));
+    return true;
+}
+
+// The two values of a preferences file as the next read will give them,
+// when its bytes read whole, with at most one declaration, its first node.
+bool read_back(const std::string& bytes, StoredSettings& values) {
+    TiXmlDocument document;
+    if (!parse_xml_file_bytes(document, bytes, TIXML_ENCODING_UNKNOWN)) return false;
+    for (const TiXmlNode* node = document.FirstChild(); node; node = node->NextSibling())
+        if (node->ToDeclaration() && node != document.FirstChild()) return false;
+    values = {stored_value(document, kIncludeAvatarKey), stored_value(document, kTexturesDirKey)};
+    return true;
+}
+
+bool same(const StoredSettings& a, const StoredSettings& b) {
+    return a.include_avatar == b.include_avatar && a.textures_dir == b.textures_dir;
+}
+
+// A new preferences document holding `root` (or a new root element when
+// null) after a declaration: `declaration` when there is one, else version
+// 1.0 in UTF-8.
+void start_document(TiXmlDocument& document, const TiXmlDeclaration* declaration,
+                    const TiXmlElement* root) {
+    if (declaration) {
+        document.InsertEndChild(*declaration);
+    } else {
+        document.InsertEndChild(TiXmlDeclaration("1.0", "UTF-8", ""));
+    }
+    document.InsertEndChild(root ? *root : TiXmlElement(kRootName));
 }
 
 }  // namespace
@@ -100,39 +155,92 @@ StoredSettings PluginSettings::read_settings() const {
 bool PluginSettings::save_settings(const std::string& include_avatar,
                                    const std::string& textures_dir) const {
     TiXmlDocument document(preferences_path_);
-    const bool whole = load(document);
-    TiXmlElement* root = document.FirstChildElement();
-    if (!root) {
-        document.InsertEndChild(TiXmlDeclaration("1.0", "UTF-8", ""));
-        document.InsertEndChild(TiXmlElement(kRootName));
-        root = document.FirstChildElement();
+    FileVersion version;
+    const bool whole = load(document, &version);
+    SavePlan plan;
+    if (!plan_save(document, whole, include_avatar, textures_dir, plan)) return false;
+    // The bytes replace the file only once they are all written, so a full
+    // disk or a crash keeps the settings saved before; only a Preferences
+    // folder that takes no new file has them written into the file in
+    // place. Only the file read is replaced or kept: one that changed since
+    // (another program's write, a hand edit) stays as it is, and the save
+    // fails.
+    const auto write = [&plan](std::FILE* file) {
+        return std::fwrite(plan.bytes.data(), 1, plan.bytes.size(), file) == plan.bytes.size();
+    };
+    return plan.keep ? write_file_atomically(preferences_path_, write, &version, keep_unread_file)
+                     : write_file_atomically(preferences_path_, write, &version);
+}
+
+bool PluginSettings::plan_save(TiXmlDocument& document, bool whole,
+                               const std::string& include_avatar,
+                               const std::string& textures_dir, SavePlan& plan) {
+    // A fresh document with both values: what a read gives for them, and
+    // what is written when the file read cannot take them. A value that
+    // does not read back even there (one that is not UTF-8, say, where a
+    // lone lead byte swallows the "<" after it) is not stored.
+    TiXmlDocument fresh;
+    start_document(fresh, nullptr, nullptr);
+    write_value(*fresh.FirstChildElement(), kIncludeAvatarKey, include_avatar);
+    write_value(*fresh.FirstChildElement(), kTexturesDirKey, textures_dir);
+    std::string fresh_bytes;
+    StoredSettings expected;
+    if (!print_within_cap(fresh, fresh_bytes) || !read_back(fresh_bytes, expected)) return false;
+
+    // A file that read whole is written back with the values changed; one
+    // that did not, from its first declaration and root as far as they
+    // parsed: never what followed them, which may be a fragment of markup.
+    TiXmlDocument rewritten;
+    TiXmlDocument* candidate = &document;
+    if (!whole) {
+        // A declaration the parse stopped at holds no version.
+        const TiXmlNode* first = document.FirstChild();
+        const TiXmlDeclaration* declaration = first ? first->ToDeclaration() : nullptr;
+        start_document(rewritten, declaration && *declaration->Version() ? declaration : nullptr,
+                       document.FirstChildElement());
+        candidate = &rewritten;
     }
-    write_value(*root, include_avatar_key_, include_avatar);
-    write_value(*root, textures_dir_key_, textures_dir);
-    // A file larger than a read takes would read as no settings at all, and
-    // SaveFile's indentation can make it far larger than what was read: it is
-    // not written. (Whether the text began with a byte order mark, which
-    // SaveFile writes again, is not known here, so room is left for one.)
-    constexpr std::size_t kLargestText = kMaxXmlFileBytes - kXmlByteOrderMarkBytes;
-    if (xml_saved_size(document, kLargestText) > kLargestText) return false;
-    // What loaded nests at most kMaxXmlDepth elements, and the root, key
-    // element and text added here nest no deeper than 3: SaveFile and the
-    // destructor recurse no deeper than the parse did.
-    // The bytes are those of TiXmlDocument::SaveFile, but they replace the
-    // file only once they are all written, so a full disk or a crash keeps
-    // the settings saved before; only a Preferences folder that takes no new
-    // file has them written into the file in place.
-    // A file that did not read whole is kept only once the new one is ready
-    // to take its place; one that did is replaced as it is.
-    const auto write = [&document](std::FILE* file) { return document.SaveFile(file); };
-    return whole ? write_file_atomically(preferences_path_, write)
-                 : write_file_atomically(preferences_path_, write, keep_unread_file);
+    TiXmlElement* root = candidate->FirstChildElement();
+    if (!root) {
+        // A file of a declaration or comments alone takes the root after
+        // them, and a declaration before them if it has none.
+        const TiXmlNode* first = candidate->FirstChild();
+        if (!first || !first->ToDeclaration()) {
+            const TiXmlDeclaration declaration("1.0", "UTF-8", "");
+            if (first) candidate->InsertBeforeChild(candidate->FirstChild(), declaration);
+            else candidate->InsertEndChild(declaration);
+        }
+        root = candidate->InsertEndChild(TiXmlElement(kRootName))->ToElement();
+    }
+    write_value(*root, kIncludeAvatarKey, include_avatar);
+    write_value(*root, kTexturesDirKey, textures_dir);
+    // A file larger than a read takes would read as no settings at all: it
+    // is not written. What loaded nests at most kMaxXmlDepth elements, and
+    // the root, key element and text added here nest no deeper than 3:
+    // SaveFile and the destructor recurse no deeper than the parse did.
+    if (!print_within_cap(*candidate, plan.bytes)) return false;
+    // What is written must read whole and give the values as a read gives
+    // them; what does not is replaced by the fresh document, and the file
+    // it would have been written from is kept.
+    StoredSettings written;
+    const bool reads_back = read_back(plan.bytes, written) && same(written, expected);
+    if (!reads_back) plan.bytes.swap(fresh_bytes);
+    plan.keep = !whole || !reads_back;
+    return true;
+}
+
+std::string PluginSettings::value_in(const TiXmlDocument& document, const std::string& key) {
+    return stored_value(document, key);
 }
 
 std::string PluginSettings::find_default_textures_dir() {
     TiXmlDocument document(installation_finder().orvella_support_directory() +
                            kOrvellaSettingsName);
     load(document);
+    return default_textures_dir_in(document);
+}
+
+std::string PluginSettings::default_textures_dir_in(const TiXmlDocument& document) {
     const TiXmlElement* root = document.FirstChildElement();
     const TiXmlNode* folders = root ? root->FirstChild("folders") : nullptr;
     if (!folders) return {};

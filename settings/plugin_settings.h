@@ -9,6 +9,7 @@
 
 #include <string>
 
+class TiXmlDocument;
 class TiXmlElement;
 
 namespace orvella {
@@ -37,21 +38,44 @@ public:
     StoredSettings read_settings() const;
     // The text of the key's element under the preferences file's root, or "".
     std::string read_value(const std::string& key) const;
+    // The same from a preferences file read into `document`.
+    static std::string value_in(const TiXmlDocument& document, const std::string& key);
     // Writes both values into the preferences file, keeping everything else
     // that it read of it. True once both are stored; on false the file holds
-    // what it held before. Nothing is written that the next read would
-    // refuse: a file that would print larger than kMaxXmlFileBytes is not
-    // saved. A file that exists but did not read whole (a syntax error or
-    // anything else the parser stopped at part-way, over the size bound,
-    // nested too deep) is rewritten from the part that parsed, so its bytes
-    // are first kept under a second name beside it (beside the file a link
-    // leads to, when the path is a symbolic link), "NAME.unread" (or
-    // "NAME.unread 2" ... when taken by another file), once: a name that
-    // already links to it is enough. When it cannot be kept, nothing is saved.
+    // what it held before. Every file written reads whole and gives both
+    // values as a read gives them: a file that would print larger than
+    // kMaxXmlFileBytes is not saved, and a value that reads back in no file
+    // (one that is not UTF-8, say) is refused. A file that exists but did not
+    // read whole (a syntax error or anything else the parser stopped at
+    // part-way, over the size bound or the node budget, nested too deep) is
+    // rewritten from its declaration and root as far as they parsed; one
+    // whose values would not read back so is replaced by a fresh document of
+    // the two values. Either way its bytes are first kept under a second name
+    // beside it (beside the file a link leads to, when the path is a symbolic
+    // link), "NAME.unread" (or "NAME.unread 2" ... when taken by another
+    // file), once: a name that already links to it is enough. When it cannot
+    // be kept, nothing is saved. Only the file read is linked or replaced: a
+    // file changed or created at the path since it was read stays as it is,
+    // and the save fails.
     bool save_settings(const std::string& include_avatar, const std::string& textures_dir) const;
+
+    // What a save writes over a preferences file: `bytes`, once the file
+    // read is kept under a second name when `keep` says so.
+    struct SavePlan {
+        std::string bytes;
+        bool keep = false;
+    };
+    // The save of both values over the preferences file read into
+    // `document` (`whole`: it read whole), without touching any file: false
+    // when nothing may be written, else `plan` (see save_settings). The
+    // document may be changed.
+    static bool plan_save(TiXmlDocument& document, bool whole, const std::string& include_avatar,
+                          const std::string& textures_dir, SavePlan& plan);
 
     // From Orvella's OV9Settings.xml in its support directory; may be "".
     static std::string find_default_textures_dir();
+    // The same from that file read into `document`.
+    static std::string default_textures_dir_in(const TiXmlDocument& document);
     // Makes the key element hold a text node with `value` and nothing else,
     // appending the element as the root's last child when it is missing.
     static void write_value(TiXmlElement& root, const std::string& key, const std::string& value);

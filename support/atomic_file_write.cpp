@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "support/file_owner.h"
+#include "support/file_version.h"
 #include "support/file_utils.h"
 #include "support/xml_input.h"
 
@@ -178,9 +179,12 @@ bool write_in_place(const std::string& target, const std::function<bool(std::FIL
 
 bool write_file_atomically(const std::string& path,
                            const std::function<bool(std::FILE*)>& write,
+                           const FileVersion* read,
                            const std::function<bool(const std::string&)>& before_replacing) {
     std::string target;
     if (!final_target(path, target)) return false;
+    const auto unchanged = [&] { return !read || FileVersion::at(target) == *read; };
+    if (!unchanged()) return false;
 
     // A file the user may not write stays as it is, as it would for a
     // rewrite in place; so does whatever is no regular file (a folder, a
@@ -197,7 +201,8 @@ bool write_file_atomically(const std::string& path,
         // A folder the user may not write, around a file the user may: the
         // file can still take the new contents, only not atomically.
         const bool folder_refused = errno == EACCES || errno == EPERM;
-        return folder_refused && exists && !before_replacing && write_in_place(target, write);
+        return folder_refused && exists && !before_replacing && unchanged() &&
+               write_in_place(target, write);
     }
     // Removes the temporary file unless it has become the destination.
     FileOwner temporary(created);
@@ -212,8 +217,11 @@ bool write_file_atomically(const std::string& path,
     const bool written = write(file.get());
     // On disk before the rename, so a crash cannot leave an empty new file
     // in the old one's place.
-    if (!finish(std::move(file)) || !written ||
-        (exists && before_replacing && !before_replacing(target)) ||
+    // The file is compared before it is given another name, and again
+    // right before the rename: the window between the read and the rename
+    // shrinks to nothing the plug-in waits on.
+    if (!finish(std::move(file)) || !written || !unchanged() ||
+        (exists && before_replacing && !before_replacing(target)) || !unchanged() ||
         ::rename(temporary.path().c_str(), target.c_str()) != 0) {
         return false;
     }

@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+#include "support/file_version.h"
+
 namespace orvella {
 
 // Writes the file at `path` anew through `write`, which prints the whole
@@ -38,6 +40,12 @@ namespace orvella {
 // regular file or may not be written, the folder takes no new file, or
 // writing, flushing, syncing, closing or renaming fails.
 //
+// `read`, when given, is the version of the file at `path` that the caller
+// read (no file, when there was none): the write goes on only while the path
+// still names that file in that state, which is compared before anything is
+// linked, renamed or written in place. A file changed since, or one that
+// appeared, stays as it is, and the result is false.
+//
 // `before_replacing`, when given, is called with the path of the file about
 // to be replaced (links followed) once the new contents are written and
 // synced beside it, and only when such a file exists; false from it leaves
@@ -45,6 +53,7 @@ namespace orvella {
 // call does with it (a second name, say) would be overwritten with it.
 bool write_file_atomically(const std::string& path,
                            const std::function<bool(std::FILE*)>& write,
+                           const FileVersion* read = nullptr,
                            const std::function<bool(const std::string&)>& before_replacing = {});
 
 }  // namespace orvella

@@ -54,10 +54,12 @@ bool write_all_at(int fd, const char* data, std::size_t size, off_t offset) {
     return true;
 }
 
-bool read_regular_file(const std::string& path, std::size_t max_bytes, std::string& contents) {
+bool read_regular_file(const std::string& path, std::size_t max_bytes, std::string& contents,
+                       FileVersion* version) {
     contents.clear();
     struct stat info {};
     const Descriptor file = open_regular_file(path, O_RDONLY, info);
+    if (version) *version = file.get() >= 0 ? FileVersion::of(info) : FileVersion::at(path);
     if (file.get() < 0 || static_cast<std::uint64_t>(info.st_size) > max_bytes) return false;
     // One byte past the bound tells a file that grew beyond it.
     const std::size_t limit = max_bytes < SIZE_MAX ? max_bytes + 1 : max_bytes;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "support/descriptor.h"
+#include "support/file_version.h"
 
 namespace orvella {
 
@@ -37,8 +38,11 @@ bool write_all_at(int fd, const char* data, std::size_t size, off_t offset);
 // gives false and an empty `contents`: a missing or unreadable path, a
 // directory, a device, a FIFO or socket (opened without blocking, and never
 // read), a file above the bound (also one that grows past it while read).
-// Never reads more than max_bytes + 1 bytes.
-bool read_regular_file(const std::string& path, std::size_t max_bytes, std::string& contents);
+// Never reads more than max_bytes + 1 bytes. `version`, when given, is that
+// of the file opened, read or not; of what the path names when nothing
+// could be opened.
+bool read_regular_file(const std::string& path, std::size_t max_bytes, std::string& contents,
+                       FileVersion* version = nullptr);
 
 // Pushes what was written through `fd` to the storage device and returns
 // whether that worked. macOS's fsync leaves the data in the drive's own

@@ -60,6 +60,13 @@ std::size_t opens_of(const std::string& path, const std::function<void()>& actio
     return opens;
 }
 
+std::string repeated(const std::string& unit, std::size_t times) {
+    std::string text;
+    text.reserve(unit.size() * times);
+    for (std::size_t i = 0; i < times; ++i) text += unit;
+    return text;
+}
+
 std::string nested_elements(std::size_t levels, const std::string& inside) {
     std::string text;
     text.reserve(levels * 7 + inside.size());

@@ -26,6 +26,8 @@ std::vector<std::string> folder_entries(const std::string& folder);
 // How often `action` opened the file at `path` (inotify; 0 when it cannot
 // watch, with the test failed).
 std::size_t opens_of(const std::string& path, const std::function<void()>& action);
+// `unit` `times` over.
+std::string repeated(const std::string& unit, std::size_t times);
 // `inside` within `levels` nested <a> elements.
 std::string nested_elements(std::size_t levels, const std::string& inside = "");
 

@@ -131,6 +131,9 @@ TEST_F(PluginSettingsTest, ValuesReadBackUnchanged) {
     EXPECT_NE(std::string::npos,
               read_file(kPreferences)
                   .find("<TexturesDir>a&amp;b&lt;c&gt;&quot;d&quot;&apos;e&apos;&#x09;f</TexturesDir>"));
+    // Without a declaration the file is UTF-8: a reference reads as that character.
+    write_file(kPreferences, "<r><TexturesDir>/&#xE9;&#x101;</TexturesDir></r>");
+    EXPECT_EQ("/\u00e9\u0101", settings.textures_dir());
     // The reader condenses white space, so such a directory comes back changed.
     settings.save_settings("true", "  /a   b  ");
     EXPECT_EQ("/a b", settings.textures_dir());
@@ -162,6 +165,9 @@ TEST_F(PluginSettingsTest, FilesWithoutValuesReadAsDefaults) {
         // Too deep to parse safely, beside values that would read.
         "<r><IncludeAvatar>true</IncludeAvatar><TexturesDir>/3</TexturesDir>" +
             nested_elements(kMaxXmlDepth) + "</r>",
+        // Within the size bound, more nodes than a read takes.
+        "<r><IncludeAvatar>true</IncludeAvatar><TexturesDir>/4</TexturesDir>" +
+            repeated("<>x", kMaxXmlFileBytes / 4) + "</r>",
     };
     for (const std::string& contents : files) {
         write_file(kPreferences, contents);
@@ -173,6 +179,7 @@ TEST_F(PluginSettingsTest, FilesWithoutValuesReadAsDefaults) {
 TEST_F(PluginSettingsTest, SaveKeepsRootOrderAndOtherContent) {
     write_file(kPreferences,
                "<?xml version=\"1.0\" ?>\n"
+               "<?xml-stylesheet type=\"text/xsl\" href=\"look.xsl\"?>\n"
                "<!-- written by hand -->\n"
                "<my_root version=\"2\">\n"
                "  <TexturesDir>/old</TexturesDir>\n"
@@ -183,6 +190,7 @@ TEST_F(PluginSettingsTest, SaveKeepsRootOrderAndOtherContent) {
     EXPECT_EQ("/old", settings.textures_dir());
     settings.save_settings("true", "/new");
     EXPECT_EQ("<?xml version=\"1.0\" ?>\n"
+              "<?xml-stylesheet type=\"text/xsl\" href=\"look.xsl\"?>\n"
               "<!-- written by hand -->\n"
               "<my_root version=\"2\">\n"
               "    <TexturesDir>/new</TexturesDir>\n"
@@ -223,6 +231,11 @@ TEST_F(PluginSettingsTest, FileNotReadWholeIsKeptBesideTheSave) {
         {"internal DTD subset",
          "<!DOCTYPE r [ <!ENTITY d \"/d\"> ]>\n<r><TexturesDir>&d;</TexturesDir></r>",
          "orvella_garvento_settings"},
+        {"declaration cut short", "<?xml version ?>\n<r><TexturesDir>/t</TexturesDir></r>",
+         "orvella_garvento_settings"},
+        {"declaration value that reads as markup",
+         "<?xml version=\"1.0&quot;?&gt;&lt;r&gt;&lt;TexturesDir&gt;/x\"?>\n<r/>",
+         "orvella_garvento_settings"},
     };
     const PluginSettings settings;
     for (const Case& c : cases) {
@@ -235,8 +248,9 @@ TEST_F(PluginSettingsTest, FileNotReadWholeIsKeptBesideTheSave) {
         EXPECT_EQ("false", settings.include_avatar());
         EXPECT_EQ("/after", settings.textures_dir());
         TiXmlDocument reread(kPreferences);
-        ASSERT_TRUE(reread.LoadFile()) << reread.ErrorDesc();
+        ASSERT_TRUE(load_xml_file(reread, TIXML_ENCODING_UNKNOWN)) << reread.ErrorDesc();
         EXPECT_EQ(c.root, reread.FirstChildElement()->ValueStr());
+        EXPECT_EQ(0u, read_file(kPreferences).rfind("<?xml ")) << "one declaration, first";
         // Read whole now, the file is saved without another copy.
         EXPECT_TRUE(settings.save_settings("true", "/again"));
         EXPECT_EQ((std::vector<std::string>{kPreferencesName, kPreferencesName + ".unread"}),
@@ -290,10 +304,10 @@ TEST_F(PluginSettingsTest, FileNotReadWholeIsKeptBesideTheSave) {
 // larger than a read takes is not written, and the file keeps what it held.
 TEST_F(PluginSettingsTest, SaveWritesOnlyWhatReadsBack) {
     const PluginSettings settings;
-    // SaveFile indents each level by four spaces: 20 branches nested 990
-    // deep, 140 KB here, would print as about 40 MB.
+    // SaveFile indents each level by four spaces: 2 branches nested 990
+    // deep, 14 KB here, would print as about 4 MB.
     std::string branches;
-    for (int i = 0; i < 20; ++i) branches += nested_elements(990);
+    for (int i = 0; i < 2; ++i) branches += nested_elements(990);
     const std::string deep = "<r><TexturesDir>/old</TexturesDir>" + branches + "</r>";
     write_file(kPreferences, deep);
     ASSERT_EQ("/old", settings.textures_dir());
@@ -306,6 +320,11 @@ TEST_F(PluginSettingsTest, SaveWritesOnlyWhatReadsBack) {
     write_file(kPreferences, deep + "<oops");
     EXPECT_FALSE(settings.save_settings("true", "/new"));
     EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+
+    // A lone lead byte would take the "<" after it into the value: refused.
+    remove_tree(kPreferences);
+    EXPECT_FALSE(settings.save_settings("true", "/T\303"));
+    EXPECT_FALSE(exists(kPreferences));
 
     // The longest reply the settings window takes, without its ":", is both
     // values; each of its characters written as a six-byte reference, it

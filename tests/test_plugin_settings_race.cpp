@@ -1,11 +1,15 @@
-// The settings record raced into being from several threads at once; run
-// under ThreadSanitizer too (label "concurrent").
+// The settings record raced into being from several threads at once, and a
+// save raced by another writer; run under ThreadSanitizer too (label
+// "concurrent").
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "sandbox_files.h"
@@ -14,6 +18,20 @@
 
 using namespace orvella;
 using namespace orvella_test;
+
+namespace {
+
+std::function<void()> on_first_fsync;
+
+}  // namespace
+
+// Defined in the program, this comes before the C library's (or a
+// sanitizer's) for every caller in it: the save's sync of its new file.
+extern "C" int fsync(int fd) {
+    static const auto next = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
+    if (on_first_fsync) std::exchange(on_first_fsync, nullptr)();
+    return next(fd);
+}
 
 TEST(PluginSettingsRace, FirstCallsFromEightThreadsShareOneRecord) {
     ASSERT_TRUE(in_sandbox());
@@ -48,4 +66,21 @@ TEST(PluginSettingsRace, FirstCallsFromEightThreadsShareOneRecord) {
         EXPECT_EQ("/T/Garvento", defaults[i]) << "thread " << i;
     }
     EXPECT_EQ("com.stavlin.orvellaplugin", plugin_settings().identifier());
+}
+
+// Another program's write that lands while a save is under way (here, as the
+// save syncs its new file) stays: nothing replaces or keeps it, and the save
+// fails, whether the file read whole, did not, or was not there.
+TEST(PluginSettingsRace, FileChangedDuringTheSaveStays) {
+    ASSERT_TRUE(in_sandbox());
+    make_directories(kPreferencesDir);
+    const PluginSettings settings;
+    for (const char* before : {"<r><TexturesDir>/old</TexturesDir></r>\n", "<r><oops", ""}) {
+        remove_tree(kPreferences);
+        if (*before) write_file(kPreferences, before);
+        on_first_fsync = [] { write_file(kPreferences, "<edit/>"); };
+        EXPECT_FALSE(settings.save_settings("true", "/new")) << before;
+        EXPECT_EQ("<edit/>", read_file(kPreferences)) << before;
+        EXPECT_EQ(std::vector<std::string>{kPreferencesName}, folder_entries(kPreferencesDir));
+    }
 }

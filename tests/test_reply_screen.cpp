@@ -16,6 +16,7 @@ bool parse_confirms(const std::string& reply, const std::string& name) {
 }
 
 const char kUtf8[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+const char kLatin1[] = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
 
 }  // namespace
 
@@ -44,17 +45,20 @@ TEST(ReplyScreen, LetsThroughEveryReplyWhoseParseCouldConfirm) {
         {"digits read back to the nearest '#'", R"(<m name="Sk&#12#105;rt"/>)", "Skirt", true, true},
         {"hex digits read back to the nearest 'x'", R"(<m name="Sk&#xZx69;rt"/>)", "Skirt", true,
          true},
-        // Without a declaration or a byte-order mark a reference is one byte:
-        // the number's lowest.
-        {"one byte each: 361 reads as 'i'", R"(<m name="Sk&#361;rt"/>)", "Skirt", true, true},
-        {"one byte each: past 32 bits", R"(<m name="Sk&#4294967401;rt"/>)", "Skirt", true, true},
+        // Without a declaration or a byte-order mark a reference is UTF-8, as
+        // XML has it; in an encoding of single bytes it is one, or an error.
+        {"no declaration: 361 is two bytes", R"(<m name="Sk&#361;rt"/>)", "Skirt", false, true},
+        {"no declaration: past 32 bits", R"(<m name="Sk&#4294967401;rt"/>)", "Skirt", false, true},
         {"UTF-8: 361 is two bytes", kUtf8 + std::string(R"(<m name="Sk&#361;rt"/>)"), "Skirt",
          false, true},
         {"UTF-8: from 0x200000 on a reference reads as nothing",
          kUtf8 + std::string(R"(<m name="Sk&#2097152;irt"/>)"), "Skirt", true, true},
         {"UTF-8 by its byte-order mark", "\xEF\xBB\xBF<m name=\"Caf&#233;\"/>", "Caf\xC3\xA9",
          true, true},
-        {"one byte each: the same reference", R"(<m name="Caf&#233;"/>)", "Caf\xE9", true, true},
+        {"one byte each: the same reference", kLatin1 + std::string(R"(<m name="Caf&#233;"/>)"),
+         "Caf\xE9", true, true},
+        {"one byte each: 361 is no byte", kLatin1 + std::string(R"(<m name="Sk&#361;rt"/>)"),
+         "Skirt", false, true},
         {"non-ASCII as written", "<m name=\"\xD0\xAE\xD0\xB1\xD0\xBA\xD0\xB0\"/>",
          "\xD0\xAE\xD0\xB1\xD0\xBA\xD0\xB0", true, true},
         {"CDATA", R"(<m><![CDATA[&#83;kirt]]></m>)", "Skirt", false, true},

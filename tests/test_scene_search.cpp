@@ -65,8 +65,8 @@ TEST(SceneSearch, DepthAndMissingInput) {
     EXPECT_EQ("none", found_in("<<<not xml", "Coat"));
 }
 
-// A parse that its node budget stops holds a part of the reply: what the
-// search finds there, the whole reply holds too.
+// A parse that its node budget or the nesting limit stops holds a part of
+// the reply: what the search finds there, the whole reply holds too.
 TEST(SceneSearch, ParseStoppedByItsBudgetConfirmsOnlyWhatTheWholeWould) {
     constexpr std::size_t kElement = sizeof(TiXmlElement);
     constexpr std::size_t kAttribute = sizeof(TiXmlAttribute);
@@ -95,4 +95,8 @@ TEST(SceneSearch, ParseStoppedByItsBudgetConfirmsOnlyWhatTheWholeWould) {
         document.Parse(c.xml);
         EXPECT_EQ(c.stopped, document.ErrorId() == TiXmlBase::TIXML_ERROR_OVER_NODE_BUDGET) << c.what;
     }
+    // Stopped by the nesting limit instead, the attempt searches what was read too.
+    std::string deep = R"(<a><m name="Coat"/>)";
+    for (std::size_t i = 0; i <= TIXML_MAX_ELEMENT_DEPTH; ++i) deep += "<b>";
+    EXPECT_TRUE(orvella::reply_names_model(deep, "Coat"));
 }

@@ -10,7 +10,8 @@
 // below it) whose "modelset" is present and not "active", and not the element
 // whose start tag the parse failed in. find_named_model must return exactly
 // that element, that one aside. All of it runs on a 512 KiB stack, and a
-// reply nested deeper than the plug-in parses confirms nothing.
+// reply stopped by the nesting limit is searched over what was read, as one
+// stopped by the node budget is.
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -130,7 +131,7 @@ void check(const std::string& input) {
 
     TiXmlDocument document;
     // The text ends at the reply's first zero byte, as the parser reads it.
-    // A reply nested too deep is not read, and confirms nothing.
+    // A reply nested too deep is searched over what was read.
     orvella::parse_xml_text(document, reply);
     const TiXmlElement* root = document.FirstChildElement();
     // A start tag the reply cuts short confirms nothing.

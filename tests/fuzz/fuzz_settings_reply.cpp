@@ -4,9 +4,10 @@
 // the window and saves nothing; a rejected directory or a reply over 64 KiB
 // shows its notice, keeps
 // the window open and the file unchanged, and returns SVAPI_CALLBACK_FAILED;
-// an accepted one is saved (as TinyXML's own round trip gives it back, for
-// UTF-8 replies: see is_utf8), closes the window and returns
-// SVAPI_CALLBACK_DONE.
+// an accepted one is saved (as a fresh file of the two values reads them),
+// closes the window and returns SVAPI_CALLBACK_DONE, unless a value reads
+// back in no file: then "Settings could not be saved to PATH", the window
+// open, the file unchanged.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -23,7 +24,6 @@ using orvella::PluginSettings;
 using orvella::plugin_settings;
 using orvella::settings_window;
 using orvella_fuzz::read_file;
-using orvella_fuzz::tinyxml_round_trip;
 
 namespace {
 
@@ -83,13 +83,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         settings_window.OnCallback(nullptr, orvella::reply_callback_id(0), "");
         return 0;
     }
+    // Saved as a fresh file of the two values reads them, or refused where
+    // that reads back nothing (a value that is not UTF-8, say).
+    std::string avatar_back;
+    std::string dir_back;
+    if (!orvella_fuzz::fresh_file_reads(include_avatar, textures_dir, avatar_back, dir_back)) {
+        FUZZ_CHECK(result == SVAPI_CALLBACK_FAILED);
+        FUZZ_CHECK(calls.size() == 1 && !calls[0].args.empty() &&
+                   calls[0].args[0] == "Settings could not be saved to " + path);
+        FUZZ_CHECK(read_file(path) == kSaved);
+        settings_window.OnCallback(nullptr, orvella::reply_callback_id(0), "");
+        return 0;
+    }
     FUZZ_CHECK(result == SVAPI_CALLBACK_DONE);
     FUZZ_CHECK(!calls.empty() && calls.back().function == "SvApiWndHTMLClose");
     FUZZ_CHECK(!calls.back().args.empty() && calls.back().args[0] == std::to_string(window));
-    if (!orvella_fuzz::is_utf8(reply)) return 0;
-    const std::string prologue = orvella_fuzz::prologue_of(read_file(path));
-    const std::string avatar_back = tinyxml_round_trip(include_avatar, prologue);
-    const std::string dir_back = tinyxml_round_trip(textures_dir, prologue);
     FUZZ_CHECK(settings.include_avatar() == (avatar_back.empty() ? "false" : avatar_back));
     FUZZ_CHECK(settings.textures_dir() ==
                (dir_back.empty() ? settings.default_textures_dir() : dir_back));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "settings/plugin_settings.h"
 #include "support/xml_input.h"
 
 namespace orvella_fuzz {
@@ -69,64 +70,22 @@ void write_file(const std::string& path, const std::string& bytes) {
     FUZZ_CHECK(std::fclose(file) == 0);
 }
 
-std::string prologue_of(const std::string& saved) {
+bool fresh_file_reads(const std::string& include_avatar, const std::string& textures_dir,
+                      std::string& avatar_back, std::string& dir_back) {
+    // A value is stored up to its first NUL.
+    const auto element = [](const char* key, const std::string& value) {
+        std::string encoded;
+        TiXmlBase::EncodeString(value.substr(0, value.find('\0')), &encoded);
+        return std::string("    <") + key + ">" + encoded + "</" + key + ">\n";
+    };
+    const std::string file = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<r>\n" +
+                             element("IncludeAvatar", include_avatar) +
+                             element("TexturesDir", textures_dir) + "</r>\n";
     TiXmlDocument document;
-    parse_as_loaded(document, saved);
-    // A leading byte-order mark makes the reading UTF-8 as a declaration does.
-    const std::string kByteOrderMark = "\xEF\xBB\xBF";
-    TiXmlPrinter printer;
-    for (const TiXmlNode* node = document.FirstChild(); node && !node->ToElement();
-         node = node->NextSibling())
-        node->Accept(&printer);
-    return (saved.compare(0, 3, kByteOrderMark) == 0 ? kByteOrderMark : "") + printer.Str();
-}
-
-std::string tinyxml_round_trip(const std::string& value, const std::string& prologue) {
-    TiXmlElement element("r");
-    element.InsertEndChild(TiXmlText(value.c_str()));
-    TiXmlPrinter printer;
-    element.Accept(&printer);
-    TiXmlDocument read;
-    parse_as_loaded(read, prologue + printer.Str());
-    const TiXmlElement* root = read.FirstChildElement();
-    const TiXmlNode* text = root ? root->FirstChild() : nullptr;
-    return text ? text->ValueStr() : std::string();
-}
-
-bool parse_as_loaded(TiXmlDocument& document, const std::string& bytes) {
-    std::string text;
-    // The parse ends at the first zero byte.
-    for (std::size_t i = 0; i < bytes.size() && bytes[i] != '\0'; ++i) {
-        if (bytes[i] == '\r') {
-            text += '\n';
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        } else {
-            text += bytes[i];
-        }
-    }
-    orvella::parse_xml_text(document, text, TIXML_ENCODING_UNKNOWN);
-    return document.ErrorId() != TiXmlBase::TIXML_ERROR_ELEMENT_TOO_DEEP;
-}
-
-std::string saved_bytes(const TiXmlDocument& document) {
-    char* buffer = nullptr;
-    std::size_t size = 0;
-    std::FILE* stream = ::open_memstream(&buffer, &size);
-    FUZZ_CHECK(stream != nullptr);
-    const bool written = document.SaveFile(stream);
-    FUZZ_CHECK(std::fclose(stream) == 0);
-    std::string bytes(buffer, size);
-    std::free(buffer);
-    FUZZ_CHECK(written);
-    return bytes;
-}
-
-bool tinyxml_save_is_stable(const TiXmlDocument& document) {
-    if (document.Error()) return false;
-    const std::string first = saved_bytes(document);
-    TiXmlDocument again;
-    parse_as_loaded(again, first);
-    return !again.Error() && saved_bytes(again) == first;
+    if (!orvella::parse_xml_file_bytes(document, file, TIXML_ENCODING_UNKNOWN)) return false;
+    avatar_back = orvella::PluginSettings::value_in(document, "IncludeAvatar");
+    dir_back = orvella::PluginSettings::value_in(document, "TexturesDir");
+    return true;
 }
 
 bool is_utf8(const std::string& bytes) {
