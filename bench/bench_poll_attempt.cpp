@@ -20,7 +20,7 @@
 #include <string>
 
 #include "bench_support.h"
-#include "handoff/renderer_import.h"
+#include "handoff/renderer_import_for_testing.h"
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "src/importers/sceneapi/dev/orvella_live.h"

@@ -6,6 +6,8 @@
 #include <system_error>
 #include <utility>
 
+#include "plugin/thread_starter_for_testing.h"
+
 namespace orvella {
 
 namespace {

@@ -28,7 +28,7 @@
 
 #include "fuzz_check.h"
 #include "name_and_reply.h"
-#include "handoff/renderer_import.h"
+#include "handoff/renderer_import_for_testing.h"
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "small_stack.h"
