@@ -23,12 +23,15 @@
 //       "CASE/SIZE/WHAT,wall_us,cpu_us"
 //   a further argument SIZE (1KiB, 1MiB) stops after the scenes of that size;
 //       "worst" measures only the parses of the worst texts of 4 MiB (the
-//       full run measures them first)
+//       full run measures them first); "shapes" measures only our parser
+//       beside Debian's on texts of 256 KiB of one element shape each,
+//       labelled "shapes/SHAPE/ours" and "shapes/SHAPE/debian"
 //
 // The attempt reads its reply through the real live-link loader from a
 // library that answers from memory, as a renderer does (the stand-in
 // renderer's library reads a file, which is no cost of the plug-in's), so it
 // runs inside tools/sandbox, which tools/bench does.
+#include <dlfcn.h>
 #include <time.h>
 #include <unistd.h>
 #include <valgrind/callgrind.h>
@@ -49,6 +52,7 @@
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "support/xml_input.h"
+#include "tinyxml_reference.h"
 
 namespace {
 
@@ -115,6 +119,51 @@ std::string with_references(std::string scene) {
     std::exit(1);
 }
 
+// Our parser beside Debian's (built alone into a library of its own, its
+// symbols kept local), each constructing a document, parsing and
+// destroying it, on texts of one element shape each.
+void measure_shapes(int repetitions) {
+    void* library = ::dlopen(BENCH_TINYXML_DEBIAN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    const auto debian_parse = library ? reinterpret_cast<TinyXmlReferenceParseOnly>(
+                                            ::dlsym(library, "tinyxml_reference_parse_only"))
+                                      : nullptr;
+    if (debian_parse == nullptr) wrong(std::string("cannot load ") + BENCH_TINYXML_DEBIAN_LIBRARY);
+    const std::size_t bytes = 256 << 10;
+    auto fill = [bytes](const std::string& unit) {
+        std::string text = "<r>";
+        while (text.size() + unit.size() + 4 < bytes) text += unit;
+        return text + "</r>";
+    };
+    std::vector<std::pair<std::string, std::string>> shapes = {
+        {"empty elements", fill("<e/>")},
+        {"elements with a word of text", fill("<e>word</e>")},
+        {"branches nested 100 levels",
+         fill([] {
+             std::string branch;
+             for (int i = 0; i < 100; ++i) branch += "<a>";
+             for (int i = 0; i < 100; ++i) branch += "</a>";
+             return branch;
+         }())},
+    };
+    for (const int count : {1, 2, 4, 8, 16, 32, 48, 64, 65, 80, 96, 128, 256, 1000}) {
+        std::string element = "<e";
+        for (int i = 0; i < count; ++i) element += " a" + std::to_string(i) + "=\"v\"";
+        shapes.emplace_back("elements of " + std::to_string(count) + " attributes", fill(element + "/>"));
+    }
+    Measure measure(repetitions);
+    for (const auto& [name, text] : shapes) {
+        const std::string padded = text + std::string(3, '\0');  // Debian's may read that far
+        TiXmlDocument check;
+        check.Parse(text.c_str());
+        if (check.Error() || debian_parse(padded.c_str()) != 0) wrong(name + " does not parse");
+        measure("shapes/" + name + "/ours", [] {}, [&] {
+            TiXmlDocument document;
+            document.Parse(text.c_str());
+        });
+        measure("shapes/" + name + "/debian", [] {}, [&] { debian_parse(padded.c_str()); });
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,8 +173,12 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "--times") == 0) repetitions = std::atoi(argv[next++]);
     const char* last_size = next < argc ? argv[next++] : nullptr;
     if (repetitions < 0 || next < argc) {
-        std::fprintf(stderr, "usage: bench_poll_cost --instructions | --times N  [SIZE | worst]\n");
+        std::fprintf(stderr, "usage: bench_poll_cost --instructions | --times N  [SIZE | worst | shapes]\n");
         return 2;
+    }
+    if (last_size != nullptr && std::strcmp(last_size, "shapes") == 0) {
+        measure_shapes(repetitions);
+        return 0;
     }
     const orvella_bench::SetReply set_reply = orvella_bench::install_answering_library(BENCH_LIVE_LINK_LIBRARY);
     Measure measure(repetitions);

@@ -10,8 +10,8 @@
 
 namespace orvella_fuzz {
 
-// Runs `body` on a new thread with a stack of orvella::kHandOffStackSize and
-// waits for it to end.
+// Runs `body` on a thread with a stack of orvella::kHandOffStackSize (one
+// for the whole run) and waits for it to end.
 void run_on_small_stack(const std::function<void()>& body);
 
 }  // namespace orvella_fuzz
