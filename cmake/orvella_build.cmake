@@ -30,7 +30,7 @@ if(ORVELLA_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
 endif()
 # Instrumented builds compile at -O2 whatever the build type: their hand-off
 # thread's stack and the fuzz targets' 512 KiB were sized for the frames of
-# -O2 (docs/benchmarks.md, "Nesting limit"), and unoptimised instrumented
+# -O2 (docs/stack.md, "Nesting limit"), and unoptimised instrumented
 # frames overflow them on the deepest inputs. (ORVELLA_FUZZ is the cache
 # option of the top-level CMakeLists.txt.)
 if(ORVELLA_SANITIZE OR ORVELLA_FUZZ)

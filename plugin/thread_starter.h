@@ -11,7 +11,7 @@ namespace orvella {
 constexpr std::size_t kHandOffStackSize = 512 * 1024;
 
 // What this build adds to it, so that the same work fits with the same
-// reserve (docs/benchmarks.md, "Nesting limit"): sanitizers and unoptimised
+// reserve (docs/stack.md, "Nesting limit"): sanitizers and unoptimised
 // code take more stack per call, and ThreadSanitizer also keeps its
 // per-thread state in static TLS, which glibc carves from the top of the
 // thread's stack.
