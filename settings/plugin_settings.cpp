@@ -78,16 +78,6 @@ PluginSettings::PluginSettings() {
     textures_dir_key_ = kTexturesDirKey;
 }
 
-std::string PluginSettings::include_avatar() const { return read_settings().include_avatar; }
-
-std::string PluginSettings::textures_dir() const { return read_settings().textures_dir; }
-
-std::string PluginSettings::read_value(const std::string& key) const {
-    TiXmlDocument document(preferences_path_);
-    load(document);
-    return stored_value(document, key);
-}
-
 StoredSettings PluginSettings::read_settings() const {
     TiXmlDocument document(preferences_path_);
     load(document);

@@ -90,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string prologue = orvella_fuzz::prologue_of(read_file(path));
     const std::string avatar_back = tinyxml_round_trip(include_avatar, prologue);
     const std::string dir_back = tinyxml_round_trip(textures_dir, prologue);
-    FUZZ_CHECK(settings.include_avatar() == (avatar_back.empty() ? "false" : avatar_back));
-    FUZZ_CHECK(settings.textures_dir() ==
+    FUZZ_CHECK(settings.read_settings().include_avatar == (avatar_back.empty() ? "false" : avatar_back));
+    FUZZ_CHECK(settings.read_settings().textures_dir ==
                (dir_back.empty() ? settings.default_textures_dir() : dir_back));
     return 0;
 }
