@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,62 +37,42 @@ void empty_the_sandbox() {
     }
 }
 
-// Runs this binary again with `added` arguments, for one test; its standard
-// output into `output` when that is not -1. Returns its exit status.
-int run_again(int argc, char** argv, std::vector<std::string> added, int output = -1) {
+// Runs this binary again as the `index`-th of `count` shards, one test each:
+// gtest gives each shard the runnable tests whose number it is, modulo the
+// count. Returns its exit status.
+int run_shard(char** argv, int index, int count) {
     const pid_t child = ::fork();
     if (child == 0) {
-        std::vector<char*> arguments(argv, argv + argc);
-        for (std::string& argument : added) arguments.push_back(argument.data());
-        arguments.push_back(nullptr);
-        if (output >= 0) ::dup2(output, STDOUT_FILENO);
         ::setenv(kOneTest, "1", 1);
-        ::execv("/proc/self/exe", arguments.data());
+        ::setenv("GTEST_TOTAL_SHARDS", std::to_string(count).c_str(), 1);
+        ::setenv("GTEST_SHARD_INDEX", std::to_string(index).c_str(), 1);
+        ::execv("/proc/self/exe", argv);
         std::_Exit(127);
     }
-    if (output >= 0) ::close(output);
     int status = 0;
     if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
 }
 
-// The tests this run selects, as --gtest_list_tests lists them: "Suite."
-// lines, then "  Test" lines (a parameter follows after spaces).
-std::vector<std::string> selected_tests(int argc, char** argv) {
-    std::FILE* listing = std::tmpfile();
-    if (listing == nullptr) return {};
-    run_again(argc, argv, {"--gtest_list_tests", "--gtest_filter=" + testing::GTEST_FLAG(filter)},
-              ::dup(::fileno(listing)));
-    std::rewind(listing);
-    std::vector<std::string> names;
-    std::string suite;
-    for (char line[4096]; std::fgets(line, sizeof line, listing) != nullptr;) {
-        std::istringstream words(line);
-        std::string word;
-        if (!(words >> word)) continue;
-        if (line[0] != ' ') suite = word;
-        else names.push_back(suite + word);
-    }
-    std::fclose(listing);
-    return names;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::vector<char*> arguments(argv, argv + argc + 1);  // before gtest takes its flags out
     testing::InitGoogleTest(&argc, argv);
-    if (std::getenv(kOneTest) != nullptr || testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-    const std::vector<std::string> names = selected_tests(argc, argv);
-    if (names.size() <= 1) return RUN_ALL_TESTS();
-    std::vector<std::string> failed;
-    for (const std::string& name : names) {
+    const int tests = testing::UnitTest::GetInstance()->total_test_count();
+    // One test named (as ctest names them), a shard, a listing: in this process.
+    const std::string filter = testing::GTEST_FLAG(filter);
+    if (std::getenv(kOneTest) != nullptr || std::getenv("GTEST_TOTAL_SHARDS") != nullptr ||
+        testing::GTEST_FLAG(list_tests) || tests <= 1 ||
+        filter.find_first_of("*?:-") == std::string::npos)
+        return RUN_ALL_TESTS();
+    int failed = 0;
+    for (int shard = 0; shard < tests; ++shard) {
         empty_the_sandbox();
         std::fflush(nullptr);
-        if (run_again(argc, argv, {"--gtest_filter=" + name}) != 0) failed.push_back(name);
+        if (run_shard(arguments.data(), shard, tests) != 0) ++failed;
     }
     empty_the_sandbox();
-    std::printf("\n%zu tests, each in a process of its own: %zu passed, %zu failed\n", names.size(),
-                names.size() - failed.size(), failed.size());
-    for (const std::string& name : failed) std::printf("FAILED: %s\n", name.c_str());
-    return failed.empty() ? 0 : 1;
+    std::printf("\nEach test in a process of its own: %d of %d processes failed\n", failed, tests);
+    return failed == 0 ? 0 : 1;
 }
