@@ -2,11 +2,13 @@
 // runs that test. Run for several, it runs each in a process of its own, as
 // ctest does: the plug-in keeps process-wide state for the life of the
 // process by design (the live-link library once loaded, the open log file,
-// the settings record), which no test can take back. Inside tools/sandbox
-// the sandbox's own folders are emptied before each test, so every test
-// starts from the empty machine it was written for.
+// the settings record), which no test can take back. Whatever a test
+// started (a renderer) ends with it, and inside tools/sandbox the sandbox's
+// own folders are emptied before each test, so every test starts from the
+// empty machine it was written for.
 #include <gtest/gtest.h>
 #include <linux/magic.h>
+#include <signal.h>
 #include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,6 +45,7 @@ void empty_the_sandbox() {
 int run_shard(char** argv, int index, int count) {
     const pid_t child = ::fork();
     if (child == 0) {
+        ::setpgid(0, 0);  // its own group, with every renderer it starts
         ::setenv(kOneTest, "1", 1);
         ::setenv("GTEST_TOTAL_SHARDS", std::to_string(count).c_str(), 1);
         ::setenv("GTEST_SHARD_INDEX", std::to_string(index).c_str(), 1);
@@ -50,8 +53,9 @@ int run_shard(char** argv, int index, int count) {
         std::_Exit(127);
     }
     int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+    const bool ended = child > 0 && ::waitpid(child, &status, 0) == child;
+    if (child > 0) ::kill(-child, SIGKILL);  // what the test left running ends with it
+    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
