@@ -6,7 +6,6 @@
 #include "handoff/scene_search.h"
 
 using orvella::reply_may_name;
-using orvella::ReplyMemory;
 
 // Each row says what the attempt's parse and search find and what the screen
 // answers: a row the parse confirms must be one the screen lets through.
@@ -35,19 +34,4 @@ TEST(ReplyScreen, LetsThroughEveryReplyWhoseParseCouldConfirm) {
         EXPECT_EQ(c.confirms, orvella::reply_names_model(c.reply, c.name)) << c.what;
         EXPECT_EQ(c.may, reply_may_name(c.reply, c.name)) << c.what;
     }
-}
-
-TEST(ReplyScreen, RemembersOnlyWhatItWasTold) {
-    ReplyMemory memory;
-    memory.reply() = "<scene/>";
-    EXPECT_FALSE(memory.unchanged()) << "nothing remembered yet";
-    memory.remember_unconfirmed();
-    memory.reply() = "<scene/>";
-    EXPECT_TRUE(memory.unchanged());
-    memory.reply() = "<scene/> ";
-    EXPECT_FALSE(memory.unchanged()) << "one more byte";
-    memory.reply() = "<scene/";
-    EXPECT_FALSE(memory.unchanged()) << "one byte fewer";
-    memory.reply() = "<Scene/>";
-    EXPECT_FALSE(memory.unchanged()) << "one byte differs";
 }
