@@ -7,6 +7,9 @@
 //   absent     the reply does not hold the name: the screen rules it out
 //   unchanged  the model is in a set still loading, and the reply is that of
 //              the attempt before, which parsed it without confirming
+//   references the reply does not hold the name but holds "&amp;" in every
+//              model, so the screen cannot rule it out: the attempt before
+//              parsed it, and this one sees it unchanged
 //
 // beside a bare TiXmlDocument construction, Parse and destruction of the
 // same text; and the attempt as it was before the screen (copy, parse,
@@ -20,12 +23,15 @@
 //       "CASE/SIZE/WHAT,wall_us,cpu_us"
 //   a further argument SIZE (1KiB, 1MiB) stops after the scenes of that size;
 //       "worst" measures only the parses of the worst texts of 4 MiB (the
-//       full run measures them first)
+//       full run measures them first); "shapes" measures only our parser
+//       beside Debian's on texts of 256 KiB of one element shape each,
+//       labelled "shapes/SHAPE/ours" and "shapes/SHAPE/debian"
 //
 // The attempt reads its reply through the real live-link loader from a
 // library that answers from memory, as a renderer does (the stand-in
 // renderer's library reads a file, which is no cost of the plug-in's), so it
 // runs inside tools/sandbox, which tools/bench does.
+#include <dlfcn.h>
 #include <time.h>
 #include <unistd.h>
 #include <valgrind/callgrind.h>
@@ -42,10 +48,11 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "handoff/renderer_import.h"
+#include "handoff/renderer_import_for_testing.h"
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "support/xml_input.h"
+#include "tinyxml_reference.h"
 
 namespace {
 
@@ -96,9 +103,65 @@ private:
     const int repetitions_;
 };
 
+// Every model's material as "silk &amp; wool".
+std::string with_references(std::string scene) {
+    const std::string plain = "\"fabric\"";
+    const std::string referenced = "\"silk &amp; wool\"";
+    std::string out;
+    std::size_t from = 0;
+    for (std::size_t at; (at = scene.find(plain, from)) != std::string::npos; from = at + plain.size())
+        out.append(scene, from, at - from).append(referenced);
+    return out.append(scene, from, std::string::npos);
+}
+
 [[noreturn]] void wrong(const std::string& what) {
     std::fprintf(stderr, "bench_poll_cost: %s\n", what.c_str());
     std::exit(1);
+}
+
+// Our parser beside Debian's (built alone into a library of its own, its
+// symbols kept local), each constructing a document, parsing and
+// destroying it, on texts of one element shape each.
+void measure_shapes(int repetitions) {
+    void* library = ::dlopen(BENCH_TINYXML_DEBIAN_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    const auto debian_parse = library ? reinterpret_cast<TinyXmlReferenceParseOnly>(
+                                            ::dlsym(library, "tinyxml_reference_parse_only"))
+                                      : nullptr;
+    if (debian_parse == nullptr) wrong(std::string("cannot load ") + BENCH_TINYXML_DEBIAN_LIBRARY);
+    const std::size_t bytes = 256 << 10;
+    auto fill = [bytes](const std::string& unit) {
+        std::string text = "<r>";
+        while (text.size() + unit.size() + 4 < bytes) text += unit;
+        return text + "</r>";
+    };
+    std::vector<std::pair<std::string, std::string>> shapes = {
+        {"empty elements", fill("<e/>")},
+        {"elements with a word of text", fill("<e>word</e>")},
+        {"branches nested 100 levels",
+         fill([] {
+             std::string branch;
+             for (int i = 0; i < 100; ++i) branch += "<a>";
+             for (int i = 0; i < 100; ++i) branch += "</a>";
+             return branch;
+         }())},
+    };
+    for (const int count : {1, 2, 4, 8, 16, 32, 48, 64, 65, 80, 96, 128, 256, 1000}) {
+        std::string element = "<e";
+        for (int i = 0; i < count; ++i) element += " a" + std::to_string(i) + "=\"v\"";
+        shapes.emplace_back("elements of " + std::to_string(count) + " attributes", fill(element + "/>"));
+    }
+    Measure measure(repetitions);
+    for (const auto& [name, text] : shapes) {
+        const std::string padded = text + std::string(3, '\0');  // Debian's may read that far
+        TiXmlDocument check;
+        check.Parse(text.c_str());
+        if (check.Error() || debian_parse(padded.c_str()) != 0) wrong(name + " does not parse");
+        measure("shapes/" + name + "/ours", [] {}, [&] {
+            TiXmlDocument document;
+            document.Parse(text.c_str());
+        });
+        measure("shapes/" + name + "/debian", [] {}, [&] { debian_parse(padded.c_str()); });
+    }
 }
 
 }  // namespace
@@ -110,8 +173,12 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "--times") == 0) repetitions = std::atoi(argv[next++]);
     const char* last_size = next < argc ? argv[next++] : nullptr;
     if (repetitions < 0 || next < argc) {
-        std::fprintf(stderr, "usage: bench_poll_cost --instructions | --times N  [SIZE | worst]\n");
+        std::fprintf(stderr, "usage: bench_poll_cost --instructions | --times N  [SIZE | worst | shapes]\n");
         return 2;
+    }
+    if (last_size != nullptr && std::strcmp(last_size, "shapes") == 0) {
+        measure_shapes(repetitions);
+        return 0;
     }
     const orvella_bench::SetReply set_reply = orvella_bench::install_answering_library(BENCH_LIVE_LINK_LIBRARY);
     Measure measure(repetitions);
@@ -154,6 +221,8 @@ int main(int argc, char** argv) {
             {"present", orvella_bench::scene_of(size.bytes, kModel, "active"), true},
             {"absent", orvella_bench::scene_of(size.bytes, "Trousers", "active"), false},
             {"unchanged", orvella_bench::scene_of(size.bytes, kModel, "loading"), false},
+            {"references", with_references(orvella_bench::scene_of(size.bytes, "Trousers", "active")),
+             false},
         };
         for (const auto& c : cases) {
             const std::string label = std::string(c.name) + "/" + size.name + "/";

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "handoff/renderer_import.h"
+#include "handoff/renderer_import_for_testing.h"
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 

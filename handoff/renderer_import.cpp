@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "handoff/renderer_import_for_testing.h"
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "src/importers/sceneapi/dev/orvellalive_loader.h"

@@ -22,31 +22,28 @@
 namespace orvella {
 
 // False only when no attribute value TinyXML could read from `reply` (up to
-// its first NUL) equals `name`, under either of its decodings of character
-// references (UTF-8, or one byte each, as a byte-order mark or an encoding
-// declaration chooses): the name's bytes occur neither as they stand nor
-// assembled from text and entities ("&amp;", "&lt;", "&gt;", "&quot;",
-// "&apos;"), decimal or hexadecimal references, and the "&" TinyXML drops
-// when it recognises no reference. True whenever in doubt: an empty name, a
-// name with a NUL, or a reply whose references would take long to rule out.
+// its first NUL) equals `name`: the name's bytes do not occur in it, and it
+// holds no '&' (a reference could assemble the name from other bytes; the
+// parse decides). True for an empty name.
 bool reply_may_name(std::string_view reply, const std::string& name);
 
 // The replies of one hand-off, kept across its poll attempts; never shared
-// between threads. Holds the current reply in a buffer that keeps its pages
-// from one attempt to the next, and the last reply that was parsed and
+// between threads: this attempt's reply and the last one that was parsed and
 // searched without confirming.
 class ReplyMemory {
 public:
-    // This attempt's reply; assign the library's text to it (its capacity
-    // stays from the attempts before).
+    // This attempt's reply; assign the library's text to it. Between attempts
+    // that do not parse it keeps its capacity, so an unchanged reply is
+    // copied into pages already there.
     std::string& reply() { return current_; }
     // Whether this attempt's reply has exactly the bytes of the last one
     // remembered: the same parse and search cannot confirm it either.
     bool unchanged() const { return has_last_ && current_ == last_; }
     // The current reply is about to be parsed: the last one is not needed
-    // any more, and its memory goes back before the parse takes its own.
+    // any more, and its memory is freed before the parse takes its own.
     void forget_last();
-    // The current reply was parsed and searched and did not confirm.
+    // The current reply was parsed and searched and did not confirm: it
+    // becomes the last one, and the next reply starts in an empty buffer.
     void remember_unconfirmed();
 
 private:

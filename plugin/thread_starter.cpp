@@ -6,12 +6,14 @@
 #include <system_error>
 #include <utility>
 
+#include "plugin/thread_starter_for_testing.h"
+
 namespace orvella {
 
 namespace {
 
 // The hand-off's own code uses a small part of its stack, even with a scene
-// reply at the XML nesting limit (measured: docs/benchmarks.md, "Stack" and
+// reply at the XML nesting limit (measured: docs/stack.md, "The hand-off thread" and
 // "Nesting limit"). The rest of the 512 KiB is for what runs there and
 // cannot be measured here: the renderer's live-link library and the host's
 // session request, which on macOS have always run in a secondary thread's

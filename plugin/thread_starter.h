@@ -1,5 +1,4 @@
-// How the render command starts a detached hand-off thread, replaceable so
-// that tests can make thread creation fail.
+// How the render command starts a detached hand-off thread.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +11,7 @@ namespace orvella {
 constexpr std::size_t kHandOffStackSize = 512 * 1024;
 
 // What this build adds to it, so that the same work fits with the same
-// reserve (docs/benchmarks.md, "Nesting limit"): sanitizers and unoptimised
+// reserve (docs/stack.md, "Nesting limit"): sanitizers and unoptimised
 // code take more stack per call, and ThreadSanitizer also keeps its
 // per-thread state in static TLS, which glibc carves from the top of the
 // thread's stack.
@@ -35,16 +34,9 @@ constexpr std::size_t kBuildStackAllowance = 0;
 // The stack this build gives a hand-off thread.
 constexpr std::size_t kHandOffThreadStack = kHandOffStackSize + kBuildStackAllowance;
 
-// Runs `body` on a new thread and detaches it. Throws std::system_error
-// when no thread can be made, as std::thread does.
-using ThreadStarter = void (*)(std::function<void()> body);
-
-// Host thread. Starts `body` through the current starter; the standard one
-// gives the thread a stack of kHandOffThreadStack.
+// Host thread. Runs `body` on a new thread with a stack of
+// kHandOffThreadStack and detaches it. Throws std::system_error when no
+// thread can be made, as std::thread does.
 void start_detached_thread(std::function<void()> body);
-
-// Tests: replaces the starter (null restores the standard one) and returns
-// the one replaced. Not for use while a render runs.
-ThreadStarter set_thread_starter(ThreadStarter starter);
 
 }  // namespace orvella

@@ -1,4 +1,5 @@
 #include "settings/plugin_settings.h"
+#include "settings/plugin_settings_for_testing.h"
 
 #include <tinyxml.h>
 
@@ -133,16 +134,6 @@ PluginSettings::PluginSettings() {
     textures_dir_key_ = kTexturesDirKey;
 }
 
-std::string PluginSettings::include_avatar() const { return read_settings().include_avatar; }
-
-std::string PluginSettings::textures_dir() const { return read_settings().textures_dir; }
-
-std::string PluginSettings::read_value(const std::string& key) const {
-    TiXmlDocument document(preferences_path_);
-    load(document);
-    return stored_value(document, key);
-}
-
 StoredSettings PluginSettings::read_settings() const {
     TiXmlDocument document(preferences_path_);
     load(document);
@@ -229,7 +220,7 @@ bool PluginSettings::plan_save(TiXmlDocument& document, bool whole,
     return true;
 }
 
-std::string PluginSettings::value_in(const TiXmlDocument& document, const std::string& key) {
+std::string stored_value_in(const TiXmlDocument& document, const std::string& key) {
     return stored_value(document, key);
 }
 

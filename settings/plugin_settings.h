@@ -28,18 +28,11 @@ public:
     std::string default_textures_dir() const { return default_textures_dir_; }
     std::string preferences_path() const { return preferences_path_; }
 
-    // The stored "IncludeAvatar" text, or "false" when none or empty is stored.
-    std::string include_avatar() const;
-    // The stored "TexturesDir" text, or default_textures_dir() when none or
-    // empty is stored.
-    std::string textures_dir() const;
-    // Both of the above from one read of the preferences file: what an event
-    // that needs both reads, so the file is read once per event.
+    // Both values from one read of the preferences file: the stored
+    // "IncludeAvatar" text, or "false" when none or empty is stored; the
+    // stored "TexturesDir" text, or default_textures_dir() when none or empty
+    // is stored.
     StoredSettings read_settings() const;
-    // The text of the key's element under the preferences file's root, or "".
-    std::string read_value(const std::string& key) const;
-    // The same from a preferences file read into `document`.
-    static std::string value_in(const TiXmlDocument& document, const std::string& key);
     // Writes both values into the preferences file, keeping everything else
     // that it read of it. True once both are stored; on false the file holds
     // what it held before. Every file written reads whole and gives both

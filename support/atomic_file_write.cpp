@@ -104,15 +104,23 @@ bool finish(File file) {
 
 // What `write` prints, in memory; false when it failed or memory ran out.
 bool print_to_memory(const std::function<bool(std::FILE*)>& write, std::string& contents) {
-    char* buffer = nullptr;
-    std::size_t size = 0;
-    std::FILE* stream = ::open_memstream(&buffer, &size);
-    if (stream == nullptr) return false;
-    const bool written = write(stream);
-    const bool closed = std::fclose(stream) == 0;
-    std::unique_ptr<char, decltype(&std::free)> owned(buffer, &std::free);
-    if (!written || !closed || buffer == nullptr) return false;
-    contents.assign(buffer, size);
+    // The stream and the buffer it grows are freed however `write` ends, a
+    // throw from it (SaveFile running out of memory) included.
+    struct MemoryStream {
+        char* buffer = nullptr;
+        std::size_t size = 0;
+        std::FILE* stream = nullptr;
+        ~MemoryStream() {
+            if (stream != nullptr) std::fclose(stream);
+            std::free(buffer);
+        }
+    } memory;
+    memory.stream = ::open_memstream(&memory.buffer, &memory.size);
+    if (memory.stream == nullptr) return false;
+    const bool written = write(memory.stream);
+    const bool closed = std::fclose(std::exchange(memory.stream, nullptr)) == 0;
+    if (!written || !closed || memory.buffer == nullptr) return false;
+    contents.assign(memory.buffer, memory.size);
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "support/file_log_for_testing.h"
 #include "support/file_utils.h"
 #include "support/installation_finder.h"
 #include "support/never_destroyed.h"
@@ -81,8 +82,9 @@ std::FILE* open_regular_log(const std::string& path) {
 }
 
 std::FILE* open_log() {
+    // Never empty: with nothing installed it names a folder that does not
+    // exist, and the failed open is reported like any other.
     const std::string directory = installation_finder().orvella_support_directory();
-    if (directory.empty()) return nullptr;
     std::FILE* file = open_regular_log(join_path(directory, "sceneapi.log"));
     if (file == nullptr) {
         std::cerr << "could not open log file:" << std::endl;

@@ -31,7 +31,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <string>
 
 #include "support/log_line.h"
@@ -65,9 +64,6 @@ const char* log_source_name(const char* source_file);
 // Local time of day with milliseconds, "HH:MM:SS.mmm" (24-hour) whatever the
 // locale.
 std::string log_time_text();
-// The same for a given moment (seconds since the epoch and the microseconds
-// within that second); what log_time_text() formats.
-std::string log_time_text(std::time_t seconds, long microseconds);
 
 // Output policy owning the log file. Class-level only.
 class Output2FILE {
@@ -117,7 +113,7 @@ LogLine& Log<Output>::begin_line(std::int32_t level, const char* source_file, in
 
 template <typename Output>
 Log<Output>::~Log() {
-    line_ << '\n';
+    line_.end_line();
     Output::write_line(line_.c_str());
 }
 

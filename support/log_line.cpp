@@ -48,6 +48,7 @@ LogLine& LogLine::positive(unsigned long long value) {
 }
 
 LogLine& LogLine::append(const char* data, std::size_t size) {
+    if (cut_) return *this;
     if (!spilled_ && used_ + size < kInPlace) {
         std::memcpy(in_place_ + used_, data, size);
         used_ += size;
@@ -59,9 +60,28 @@ LogLine& LogLine::append(const char* data, std::size_t size) {
         spilled_ = true;
         heap_.append(data, size);
     } catch (...) {
-        // What memory cannot hold is lost; the line keeps what it has.
+        // What memory cannot hold is lost, and so is everything after it:
+        // the line keeps what it had.
+        cut_ = true;
     }
     return *this;
+}
+
+void LogLine::end_line() {
+    append("\n", 1);
+    if (!cut_) return;
+    // Without allocating: in the room left, or over the last byte.
+    if (spilled_) {
+        if (heap_.size() < heap_.capacity())
+            heap_.push_back('\n');
+        else if (!heap_.empty())
+            heap_.back() = '\n';
+    } else if (used_ + 1 < kInPlace) {
+        in_place_[used_++] = '\n';
+        in_place_[used_] = '\0';
+    } else {
+        in_place_[used_ - 1] = '\n';
+    }
 }
 
 const char* LogLine::c_str() const { return spilled_ ? heap_.c_str() : in_place_; }

@@ -5,7 +5,8 @@
 // goes through a stream of its own.
 //
 // Lines up to a few hundred bytes are built in place; a longer one moves to
-// the heap. Nothing here throws: a line that memory cannot hold is cut.
+// the heap. Nothing here throws: a line that memory cannot hold is cut
+// where the heap failed it, and nothing inserted after that is kept.
 #pragma once
 
 #include <cstddef>
@@ -36,6 +37,9 @@ public:
     LogLine& operator<<(const T& value);
 
     LogLine& append(const char* data, std::size_t size);
+    // Ends the line with a newline, a cut one too (in place of its last
+    // byte when there is no room left for one).
+    void end_line();
 
     // The line so far, NUL-terminated.
     const char* c_str() const;
@@ -49,6 +53,7 @@ private:
     char in_place_[kInPlace];
     std::size_t used_ = 0;
     bool spilled_ = false;
+    bool cut_ = false;
     std::string heap_;
 };
 

@@ -21,7 +21,7 @@ namespace orvella {
 
 // The deepest element TinyXML parses. Its stack per level, measured for each
 // build, and the stack that leaves on the smallest thread anything is parsed
-// on are in docs/benchmarks.md ("Nesting limit"). Real documents are far
+// on are in docs/stack.md ("Nesting limit"). Real documents are far
 // shallower: the settings files nest 2 to 4 levels, and the scene search
 // looks 4 levels deep.
 constexpr std::size_t kMaxXmlDepth = TIXML_MAX_ELEMENT_DEPTH;

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "handoff/renderer_import.h"
+#include "handoff/renderer_import_for_testing.h"
 #include "orvella_standin.h"
 #include "plugin/hand_off_worker.h"
 #include "plugin/render_command.h"

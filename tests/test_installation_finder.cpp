@@ -69,25 +69,24 @@ protected:
 
 }  // namespace
 
-TEST_F(InstallationFinderTest, ExecutablePath) {
+TEST_F(InstallationFinderTest, EveryLayoutGivesEachAnswer) {
     for (const Layout& layout : layouts()) {
         lay_out(layout);
         EXPECT_EQ(layout.executable, finder.orvella_executable_path(8, 20)) << layout.name;
-        clear();
-    }
-    install_bundle(9, false);
-    EXPECT_EQ("", finder.orvella_executable_path(20, 8)) << "highest below lowest";
-}
-
-TEST_F(InstallationFinderTest, InstallDirectory) {
-    for (const Layout& layout : layouts()) {
-        lay_out(layout);
         int version = -1;
         EXPECT_EQ(layout.install_directory, finder.orvella_install_directory(8, 9, version))
             << layout.name;
         EXPECT_EQ(layout.install_version, version) << layout.name;
+        EXPECT_EQ(layout.installed_version, finder.orvella_installed_version(5, 20)) << layout.name;
+        EXPECT_EQ("/Library/Application Support/Orvella" +
+                      std::to_string(layout.installed_version) + "/",
+                  finder.orvella_support_directory()) << layout.name;
         clear();
     }
+    install_bundle(9, false);
+    EXPECT_EQ("", finder.orvella_executable_path(20, 8)) << "highest below lowest";
+    EXPECT_EQ(-1, finder.orvella_installed_version(20, 5)) << "highest below lowest";
+    clear();
     // The "_floating" builds are probed over 20..5 whatever the range, and
     // only replace a result that is strictly older than they are.
     install_bundle(9, true);
@@ -98,19 +97,6 @@ TEST_F(InstallationFinderTest, InstallDirectory) {
     EXPECT_EQ(kApps + "Orvella9_floating.app/Contents/MacOS/",
               finder.orvella_install_directory(20, 8, version)) << "highest below lowest";
     EXPECT_EQ(9, version);
-}
-
-TEST_F(InstallationFinderTest, InstalledVersionAndSupportDirectory) {
-    for (const Layout& layout : layouts()) {
-        lay_out(layout);
-        EXPECT_EQ(layout.installed_version, finder.orvella_installed_version(5, 20)) << layout.name;
-        EXPECT_EQ("/Library/Application Support/Orvella" +
-                      std::to_string(layout.installed_version) + "/",
-                  finder.orvella_support_directory()) << layout.name;
-        clear();
-    }
-    install_bundle(9, false);
-    EXPECT_EQ(-1, finder.orvella_installed_version(20, 5)) << "highest below lowest";
 }
 
 TEST_F(InstallationFinderTest, ExistenceTestsRejectFilesAndFollowLinks) {

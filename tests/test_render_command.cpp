@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "plugin/render_command.h"
-#include "plugin/thread_starter.h"
+#include "plugin/thread_starter_for_testing.h"
 #include "host_calls.h"
 #include "open_failure.h"
 #include "sandbox_files.h"

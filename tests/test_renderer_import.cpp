@@ -1,7 +1,6 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -13,50 +12,16 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
-#include <new>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "bench/bench_support.h"
-#include "handoff/renderer_import.h"
-#include "handoff/reply_screen.h"
-#include "handoff/scene_search.h"
+#include "handoff/renderer_import_for_testing.h"
 #include "orvella_standin.h"
 #include "sandbox_files.h"
 
 using namespace orvella;
 using namespace orvella_test;
-
-namespace {
-
-// The heap this program holds through operator new, the stand-in library's
-// and the plug-in's included, and the most it held since the last reset.
-std::atomic<std::size_t> heap_live{0};
-std::atomic<std::size_t> heap_peak{0};
-
-void* counted(void* p) {
-    if (p == nullptr) throw std::bad_alloc();
-    const std::size_t live = heap_live += ::malloc_usable_size(p);
-    for (std::size_t peak = heap_peak; live > peak && !heap_peak.compare_exchange_weak(peak, live);) {
-    }
-    return p;
-}
-
-void uncounted(void* p) {
-    if (p == nullptr) return;
-    heap_live -= ::malloc_usable_size(p);
-    std::free(p);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return counted(std::malloc(size != 0 ? size : 1)); }
-void* operator new[](std::size_t size) { return counted(std::malloc(size != 0 ? size : 1)); }
-void operator delete(void* p) noexcept { uncounted(p); }
-void operator delete[](void* p) noexcept { uncounted(p); }
-void operator delete(void* p, std::size_t) noexcept { uncounted(p); }
-void operator delete[](void* p, std::size_t) noexcept { uncounted(p); }
 
 namespace {
 
@@ -366,62 +331,4 @@ TEST_F(RendererImportTest, HandBuiltLiveLinkTablesAnswerTheImport) {
     ASSERT_NE(nullptr, attached);
     EXPECT_EQ(launched, attached());
     ::dlclose(library);
-}
-
-// Whatever the reply, an attempt takes at most 256 MiB of the host's heap
-// beyond what the renderer's library holds, and a plain scene of 16 MiB still
-// confirms. Each reply names "Coat" in a comment, so the screen lets it
-// through to the parse.
-TEST_F(RendererImportTest, AnAttemptTakesAtMost256MiBWhateverTheReply) {
-    install_standin(9, false, LiveLibrary::standin);
-    make_directories(channel_directory());
-    const std::string scene = channel_directory() + "/" + std::to_string(::getpid()) + ".xml";
-    constexpr std::size_t kCeiling = std::size_t{256} << 20;
-    constexpr std::size_t k16MiB = std::size_t{16} << 20;
-    const std::string near_miss = "<!--Coat-->";
-    struct Case {
-        std::string name;
-        std::string reply;
-        bool confirms;
-    };
-    std::vector<Case> cases = {
-        {"a plain scene of 16 MiB", orvella_bench::scene_of(k16MiB, "Coat", "active"), true},
-        // Longer than an attempt takes: it confirms nothing, although it names the model.
-        {"a plain scene just over the longest reply",
-         orvella_bench::scene_of(kMaxSceneReplyBytes + 1, "Coat", "active"), false},
-    };
-    // The shapes that took most per byte without the node budget, and the
-    // one that takes most with it.
-    const std::set<std::string> shapes = {
-        "empty elements", "a letter of text between empty elements",
-        "elements of 7 one-letter attributes each", "branches nested to the limit",
-        "names and values of 16 bytes"};
-    for (auto& [name, text] : orvella_bench::worst_texts(k16MiB))
-        if (shapes.count(name) != 0) cases.push_back({name + ", 16 MiB", near_miss + text, false});
-    // Nearly as long as a reply may be (a text grows past the size asked by
-    // up to one of its units), of the shape that takes most in all.
-    for (auto& [name, text] :
-         orvella_bench::worst_texts(kMaxSceneReplyBytes - near_miss.size() - (16 << 10)))
-        if (name == "one element, all attributes")
-            cases.push_back({name + ", the longest reply", near_miss + text, false});
-    ASSERT_GT(cases[1].reply.size(), kMaxSceneReplyBytes);
-    ASSERT_LE(cases.back().reply.size(), kMaxSceneReplyBytes);
-    for (Case& c : cases) {
-        write_file(scene, c.reply);
-        std::string().swap(c.reply);
-        // The library reads the scene into memory of its own first, as a
-        // renderer's holds its scene: an attempt for another name, which the
-        // screen rules out without a parse.
-        ReplyMemory memory;
-        ASSERT_FALSE(check_imported_model(ImportRequest{"Trousers", "/tmp/Trousers.fbx"}, ::getpid(),
-                                          memory));
-        memory = ReplyMemory();
-        const std::size_t before = heap_live;
-        heap_peak = before;
-        EXPECT_EQ(c.confirms,
-                  check_imported_model(ImportRequest{"Coat", "/tmp/Coat.fbx"}, ::getpid(), memory))
-            << c.name;
-        EXPECT_LT(heap_peak - before, kCeiling)
-            << c.name << ": " << ((heap_peak - before) >> 20) << " MiB";
-    }
 }

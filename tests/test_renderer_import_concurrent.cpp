@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "handoff/renderer_import.h"
+#include "handoff/renderer_import_for_testing.h"
 #include "orvella_standin.h"
 #include "sandbox_files.h"
 

@@ -26,7 +26,7 @@ std::string found_in(const char* xml, const std::string& name, int depth = 4,
 }  // namespace
 
 TEST(SceneSearch, MatchesExactNamesInActiveSetsWithinFourLevels) {
-    struct Case { const char* what; const char* xml; const char* name; const char* found; };
+    struct Case { const char* what; const char* xml; const char* name; const char* found; int depth = 4; };
     const Case cases[] = {
         {"root itself", R"(<a name="Coat" id="r"/>)", "Coat", "r"},
         {"level 4", R"(<a><b><c><d name="Coat" id="4"/></c></b></a>)", "Coat", "4"},
@@ -52,17 +52,14 @@ TEST(SceneSearch, MatchesExactNamesInActiveSetsWithinFourLevels) {
          "Coat", "none"},
         {"no name attributes", R"(<Coat><Coat>Coat</Coat></Coat>)", "Coat", "none"},
         {"empty name matches an empty name", R"(<a><b name="" id="e"/></a>)", "", "e"},
+        {"no levels", R"(<a name="Coat" id="r"/>)", "Coat", "none", 0},
+        {"fewer than none", R"(<a name="Coat" id="r"/>)", "Coat", "none", -3},
+        {"two levels reach the second", R"(<a><b name="Coat" id="2"/></a>)", "Coat", "2", 2},
+        {"one level does not", R"(<a><b name="Coat" id="2"/></a>)", "Coat", "none", 1},
+        {"empty reply", "", "Coat", "none"},
+        {"not XML", "<<<not xml", "Coat", "none"},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.found, found_in(c.xml, c.name)) << c.what;
-}
-
-TEST(SceneSearch, DepthAndMissingInput) {
-    EXPECT_EQ("none", found_in(R"(<a name="Coat" id="r"/>)", "Coat", 0));
-    EXPECT_EQ("none", found_in(R"(<a name="Coat" id="r"/>)", "Coat", -3));
-    EXPECT_EQ("2", found_in(R"(<a><b name="Coat" id="2"/></a>)", "Coat", 2));
-    EXPECT_EQ("none", found_in(R"(<a><b name="Coat" id="2"/></a>)", "Coat", 1));
-    EXPECT_EQ("none", found_in("", "Coat"));
-    EXPECT_EQ("none", found_in("<<<not xml", "Coat"));
+    for (const Case& c : cases) EXPECT_EQ(c.found, found_in(c.xml, c.name, c.depth)) << c.what;
 }
 
 // A parse that its node budget or the nesting limit stops holds a part of

@@ -184,7 +184,7 @@ TEST(XmlInput, NestingBeyondTheLimitReadsAsNoXml) {
 // What a document at the nesting limit takes of the stack to parse, print
 // (both ways TinyXML prints) and destroy must leave twice that in reserve on
 // the smallest stack anything is parsed on: the hand-off thread's, as this
-// build gives it. The figures per level are those of docs/benchmarks.md.
+// build gives it. The figures per level are those of docs/stack.md.
 TEST(XmlInput, NestingAtTheLimitTakesAThirdOfTheHandOffStackAtMost) {
     constexpr std::size_t kMeasured = 8 << 20;  // painted, so no operation can overflow it
     const std::size_t shallow = 100;

@@ -23,6 +23,7 @@
 #include "fuzz_check.h"
 #include "fuzz_support.h"
 #include "settings/plugin_settings.h"
+#include "settings/plugin_settings_for_testing.h"
 #include "small_stack.h"
 #include "support/xml_input.h"
 #include "support/xml_saved_size.h"
@@ -51,9 +52,9 @@ void check(const std::string& file) {
     }
     // What the settings window shows, and sends back on OK (nothing is
     // installed, so the default directory is empty).
-    std::string include_avatar = PluginSettings::value_in(reading, "IncludeAvatar");
+    std::string include_avatar = orvella::stored_value_in(reading, "IncludeAvatar");
     if (include_avatar.empty()) include_avatar = "false";
-    const std::string textures_dir = PluginSettings::value_in(reading, "TexturesDir");
+    const std::string textures_dir = orvella::stored_value_in(reading, "TexturesDir");
 
     std::string avatar_back;
     std::string dir_back;
@@ -69,10 +70,14 @@ void check(const std::string& file) {
     FUZZ_CHECK(storable);
     FUZZ_CHECK(plan.keep || whole);
     FUZZ_CHECK(plan.bytes.size() <= orvella::kMaxXmlFileBytes);
+    if (whole && !plan.keep)  // the document read, printed: counted as SaveFile prints it
+        FUZZ_CHECK(orvella::xml_saved_size(reading, orvella::kMaxXmlFileBytes) +
+                       (plan.bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? orvella::kXmlByteOrderMarkBytes : 0) ==
+                   plan.bytes.size());
     TiXmlDocument saved;
     FUZZ_CHECK(orvella::parse_xml_file_bytes(saved, plan.bytes, TIXML_ENCODING_UNKNOWN));
-    FUZZ_CHECK(PluginSettings::value_in(saved, "IncludeAvatar") == avatar_back);
-    FUZZ_CHECK(PluginSettings::value_in(saved, "TexturesDir") == dir_back);
+    FUZZ_CHECK(orvella::stored_value_in(saved, "IncludeAvatar") == avatar_back);
+    FUZZ_CHECK(orvella::stored_value_in(saved, "TexturesDir") == dir_back);
     if (expat_accepts(file)) FUZZ_CHECK(expat_accepts(plan.bytes));
 
     PluginSettings::SavePlan again;

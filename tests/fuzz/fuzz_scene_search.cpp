@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,7 +30,7 @@
 
 #include "fuzz_check.h"
 #include "name_and_reply.h"
-#include "handoff/renderer_import.h"
+#include "handoff/renderer_import_for_testing.h"
 #include "handoff/reply_screen.h"
 #include "handoff/scene_search.h"
 #include "small_stack.h"
@@ -41,15 +42,6 @@ using SetReply = void (*)(const char*, std::size_t);
 SetReply set_reply = nullptr;
 
 constexpr int kLevels = 4;
-
-void make_directories(const std::string& path) {
-    for (std::string::size_type slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string prefix = path.substr(0, slash);
-        struct stat info {};
-        if (::stat(prefix.c_str(), &info) != 0) FUZZ_CHECK(::mkdir(prefix.c_str(), 0755) == 0);
-        if (slash == std::string::npos) break;
-    }
-}
 
 // The contract, read plainly: an explicit stack instead of recursion.
 // `unread` (when not null) is an element the search does not take.
@@ -105,8 +97,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         std::exit(1);
     }
     const std::string bundle = "/Applications/Orvella9.app/Contents/MacOS";
-    make_directories(bundle);
-    make_directories("/Library/Application Support/Orvella9");  // for sceneapi.log
+    std::filesystem::create_directories(bundle);
+    std::filesystem::create_directories("/Library/Application Support/Orvella9");  // for sceneapi.log
     const std::string installed = bundle + "/qororvellalive6.so";
     FUZZ_CHECK(::symlink(FUZZ_LIVE_LINK_LIBRARY, installed.c_str()) == 0);
     // The loader's dlopen of the same file finds this instance.

@@ -98,8 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(result == SVAPI_CALLBACK_DONE);
     FUZZ_CHECK(!calls.empty() && calls.back().function == "SvApiWndHTMLClose");
     FUZZ_CHECK(!calls.back().args.empty() && calls.back().args[0] == std::to_string(window));
-    FUZZ_CHECK(settings.include_avatar() == (avatar_back.empty() ? "false" : avatar_back));
-    FUZZ_CHECK(settings.textures_dir() ==
+    const orvella::StoredSettings stored = settings.read_settings();
+    FUZZ_CHECK(stored.include_avatar == (avatar_back.empty() ? "false" : avatar_back));
+    FUZZ_CHECK(stored.textures_dir ==
                (dir_back.empty() ? settings.default_textures_dir() : dir_back));
     return 0;
 }

@@ -13,6 +13,7 @@
 
 #include "fuzz_check.h"
 #include "settings/plugin_settings.h"
+#include "settings/plugin_settings_for_testing.h"
 #include "support/xml_input.h"
 
 namespace orvella_fuzz {
@@ -83,8 +84,8 @@ bool fresh_file_reads(const std::string& include_avatar, const std::string& text
                              element("TexturesDir", textures_dir) + "</r>\n";
     TiXmlDocument document;
     if (!orvella::parse_xml_file_bytes(document, file, TIXML_ENCODING_UNKNOWN)) return false;
-    avatar_back = orvella::PluginSettings::value_in(document, "IncludeAvatar");
-    dir_back = orvella::PluginSettings::value_in(document, "TexturesDir");
+    avatar_back = orvella::stored_value_in(document, "IncludeAvatar");
+    dir_back = orvella::stored_value_in(document, "TexturesDir");
     return true;
 }
 

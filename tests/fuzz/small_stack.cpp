@@ -12,55 +12,50 @@
 namespace orvella_fuzz {
 namespace {
 
-// One thread of the small stack serves every input: a new thread per input
-// (and, under AddressSanitizer, its new allocator cache and fake stack)
-// would cost more than most inputs' work.
-struct Worker {
-    std::mutex mutex;
-    std::condition_variable changed;
-    const std::function<void()>* body = nullptr;  // the input being run
-    bool done = false;
-};
-
-void* serve(void* argument) {
-    Worker& worker = *static_cast<Worker*>(argument);
-    std::unique_lock<std::mutex> lock(worker.mutex);
-    for (;;) {
-        worker.changed.wait(lock, [&] { return worker.body != nullptr && !worker.done; });
-        (*worker.body)();
-        worker.done = true;
-        worker.changed.notify_all();
-    }
-}
-
-// The worker waits on its mutex for good: neither is destroyed at exit.
-Worker& started_worker() {
-    static orvella::NeverDestroyed<Worker> never_destroyed;
-    Worker& worker = never_destroyed.get();
-    static const bool started = [&worker] {
+// One thread of the small stack for the whole run, handed each input's work
+// in turn: a thread made per input costs more than most inputs' checks
+// (under AddressSanitizer, a fake stack mapped for every new thread).
+class SmallStackThread {
+public:
+    SmallStackThread() {
         pthread_attr_t attributes;
         FUZZ_CHECK(::pthread_attr_init(&attributes) == 0);
         FUZZ_CHECK(::pthread_attr_setstacksize(&attributes, orvella::kHandOffStackSize) == 0);
         pthread_t thread;
-        FUZZ_CHECK(::pthread_create(&thread, &attributes, serve, &worker) == 0);
+        FUZZ_CHECK(::pthread_create(&thread, &attributes, serve, this) == 0);
         ::pthread_attr_destroy(&attributes);
         FUZZ_CHECK(::pthread_detach(thread) == 0);
-        return true;
-    }();
-    (void)started;
-    return worker;
-}
+    }
+
+    void run(const std::function<void()>& body) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        work_ = &body;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return work_ == nullptr; });
+    }
+
+private:
+    static void* serve(void* self) {
+        auto& thread = *static_cast<SmallStackThread*>(self);
+        std::unique_lock<std::mutex> lock(thread.mutex_);
+        for (;;) {
+            thread.changed_.wait(lock, [&thread] { return thread.work_ != nullptr; });
+            (*thread.work_)();
+            thread.work_ = nullptr;
+            thread.changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    const std::function<void()>* work_ = nullptr;
+};
 
 }  // namespace
 
 void run_on_small_stack(const std::function<void()>& body) {
-    Worker& worker = started_worker();
-    std::unique_lock<std::mutex> lock(worker.mutex);
-    worker.body = &body;
-    worker.done = false;
-    worker.changed.notify_all();
-    worker.changed.wait(lock, [&] { return worker.done; });
-    worker.body = nullptr;
+    static orvella::NeverDestroyed<SmallStackThread> thread;
+    thread.get().run(body);
 }
 
 }  // namespace orvella_fuzz

@@ -3,7 +3,7 @@
 // macOS gives any secondary thread), where a parse nested too deep faults at
 // once instead of passing on Linux's 8 MiB. It is the plain size even in
 // this instrumented build, whose hand-off threads get more: a parse at
-// TinyXML's nesting limit fits it all the same (docs/benchmarks.md).
+// TinyXML's nesting limit fits it all the same (docs/stack.md).
 #pragma once
 
 #include <functional>
@@ -11,7 +11,7 @@
 namespace orvella_fuzz {
 
 // Runs `body` on a thread with a stack of orvella::kHandOffStackSize (one
-// thread, started on the first call, for every call) and waits for it to end.
+// for the whole run) and waits for it to end.
 void run_on_small_stack(const std::function<void()>& body);
 
 }  // namespace orvella_fuzz

@@ -5,18 +5,25 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tinyxml_canonical.h"
+
 extern "C" __attribute__((visibility("default"))) int tinyxml_reference_parse(
-    const char* text, int encoding, int condense, char** printed, std::size_t* printed_size, int* row,
-    int* col) {
+    const char* text, int encoding, int condense, char** canonical, std::size_t* canonical_size,
+    int* row, int* col) {
     TiXmlBase::SetCondenseWhiteSpace(condense != 0);
     TiXmlDocument document;
     document.Parse(text, nullptr, static_cast<TiXmlEncoding>(encoding));
-    TiXmlPrinter printer;
-    document.Accept(&printer);
-    *printed_size = printer.Size();
-    *printed = static_cast<char*>(std::malloc(printer.Size() + 1));
-    if (*printed) std::memcpy(*printed, printer.CStr(), printer.Size() + 1);
+    const std::string nodes = tinyxml_canonical(document);
+    *canonical_size = nodes.size();
+    *canonical = static_cast<char*>(std::malloc(nodes.size() + 1));
+    if (*canonical) std::memcpy(*canonical, nodes.c_str(), nodes.size() + 1);
     *row = document.ErrorRow();
     *col = document.ErrorCol();
+    return document.ErrorId();
+}
+
+extern "C" __attribute__((visibility("default"))) int tinyxml_reference_parse_only(const char* text) {
+    TiXmlDocument document;
+    document.Parse(text);
     return document.ErrorId();
 }
