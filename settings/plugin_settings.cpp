@@ -1,6 +1,7 @@
 #include "settings/plugin_settings.h"
 #include "settings/plugin_settings_for_testing.h"
 
+#include <strings.h>
 #include <tinyxml.h>
 
 #include <cstddef>
@@ -96,13 +97,52 @@ bool print_within_cap(const TiXmlDocument& document, std::string& bytes) {
     return true;
 }
 
+// Whether the bytes are well-formed UTF-8 (no overlong form, surrogate or
+// value above U+10FFFF).
+bool valid_utf8(const std::string& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    while (p < end) {
+        const unsigned lead = *p;
+        int length = 1;
+        unsigned code = lead;
+        if (lead >= 0x80) {
+            if (lead >= 0xC2 && lead <= 0xDF) length = 2, code = lead & 0x1F;
+            else if (lead >= 0xE0 && lead <= 0xEF) length = 3, code = lead & 0x0F;
+            else if (lead >= 0xF0 && lead <= 0xF4) length = 4, code = lead & 0x07;
+            else return false;
+            if (end - p < length) return false;
+            for (int i = 1; i < length; ++i) {
+                if ((p[i] & 0xC0) != 0x80) return false;
+                code = (code << 6) | (p[i] & 0x3F);
+            }
+            if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
+                (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+                return false;
+        }
+        p += length;
+    }
+    return true;
+}
+
 // The two values of a preferences file as the next read will give them,
 // when its bytes read whole, with at most one declaration, its first node.
+// Read as UTF-8 (a byte order mark, or a declaration of UTF-8 or of no
+// encoding), they must be UTF-8: TinyXML reads a lead byte with as many
+// bytes after it as it announces, so a lone one would take in the line break
+// the next save prints after it, and that save would not read back.
 bool read_back(const std::string& bytes, StoredSettings& values) {
     TiXmlDocument document;
     if (!parse_xml_file_bytes(document, bytes, TIXML_ENCODING_UNKNOWN)) return false;
     for (const TiXmlNode* node = document.FirstChild(); node; node = node->NextSibling())
         if (node->ToDeclaration() && node != document.FirstChild()) return false;
+    const TiXmlNode* first = document.FirstChild();
+    const TiXmlDeclaration* declaration = first ? first->ToDeclaration() : nullptr;
+    const std::string encoding = declaration ? declaration->Encoding() : "";
+    const bool utf8 = bytes.compare(0, kXmlByteOrderMarkBytes, "\xEF\xBB\xBF") == 0 ||
+                      (declaration && (encoding.empty() || ::strcasecmp(encoding.c_str(), "UTF-8") == 0 ||
+                                       ::strcasecmp(encoding.c_str(), "UTF8") == 0));
+    if (utf8 && !valid_utf8(bytes)) return false;
     values = {stored_value(document, kIncludeAvatarKey), stored_value(document, kTexturesDirKey)};
     return true;
 }

@@ -83,7 +83,8 @@ bool fresh_file_reads(const std::string& include_avatar, const std::string& text
                              element("IncludeAvatar", include_avatar) +
                              element("TexturesDir", textures_dir) + "</r>\n";
     TiXmlDocument document;
-    if (!orvella::parse_xml_file_bytes(document, file, TIXML_ENCODING_UNKNOWN)) return false;
+    if (!is_utf8(file) || !orvella::parse_xml_file_bytes(document, file, TIXML_ENCODING_UNKNOWN))
+        return false;
     avatar_back = orvella::stored_value_in(document, "IncludeAvatar");
     dir_back = orvella::stored_value_in(document, "TexturesDir");
     return true;

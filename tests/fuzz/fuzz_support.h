@@ -24,8 +24,8 @@ void write_file(const std::string& path, const std::string& bytes);  // aborts o
 // What the two values read back as from a fresh preferences file holding
 // them (a UTF-8 declaration, a root and the two elements, as TinyXML prints
 // them), read as the store reads a file: what a read gives for them. False
-// when that file does not read whole (a value with a lone UTF-8 lead byte,
-// which takes the "<" after it, say).
+// when that file does not read whole or is not UTF-8 (a value with a lone
+// UTF-8 lead byte, which takes the "<" after it, say).
 bool fresh_file_reads(const std::string& include_avatar, const std::string& textures_dir,
                       std::string& avatar_back, std::string& dir_back);
 
