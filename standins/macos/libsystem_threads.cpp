@@ -330,6 +330,8 @@ const Shim kShims[] = {
     {"___bzero", address(&::bzero)},
     {"_memchr", address(static_cast<const void* (*)(const void*, int, std::size_t)>(&::memchr))},
     {"_memmem", address(&::memmem)},
+    // Case folded as the C locale folds it, the only one the image's process sets.
+    {"_strcasecmp", address(&::strcasecmp)},
     {"_strchr", address(static_cast<const char* (*)(const char*, int)>(&::strchr))},
     {"_strcmp", address(&::strcmp)},
     {"_strlen", address(&::strlen)},
